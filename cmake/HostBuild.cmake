@@ -1,0 +1,39 @@
+# Native side: build-time tools, native tests, benchmark, and the two
+# Windows cross builds of this same tree as external projects.
+include(ExternalProject)
+enable_testing()
+
+find_package(GTest REQUIRED)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+add_subdirectory(tools)
+add_subdirectory(tests/native)
+add_subdirectory(bench)
+
+set(VELMORA_WINDOWS_ARCHES i686 x86_64)
+foreach(arch IN LISTS VELMORA_WINDOWS_ARCHES)
+    if(arch STREQUAL "x86_64")
+        set(with_tests ON)
+    else()
+        set(with_tests OFF)
+    endif()
+    ExternalProject_Add(windows-${arch}
+        SOURCE_DIR ${CMAKE_SOURCE_DIR}
+        BINARY_DIR ${CMAKE_BINARY_DIR}/windows-${arch}
+        CMAKE_ARGS
+            -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
+            -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+            -DVELMORA_RLD_ENCODE=$<TARGET_FILE:rld_encode>
+            -DVELMORA_WINDOWS_TESTS=${with_tests}
+        BUILD_ALWAYS ON
+        INSTALL_COMMAND ""
+        DEPENDS rld_encode
+        USES_TERMINAL_BUILD ON)
+    set(VELMORA_WINDOWS_${arch}_DIR ${CMAKE_BINARY_DIR}/windows-${arch})
+endforeach()
+
+# Everything that runs under Wine goes through one harness.
+set(VELMORA_HARNESS ${CMAKE_SOURCE_DIR}/tests/harness)
+set(VELMORA_TEST_OUTPUT ${CMAKE_BINARY_DIR}/test-output)
+add_subdirectory(tests/windows)
+add_subdirectory(tests/e2e)

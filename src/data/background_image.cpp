@@ -1,0 +1,7 @@
+#include "data/background_image.h"
+
+namespace Velmora {
+
+BackgroundImageRecord BackgroundImage;
+
+} // namespace Velmora

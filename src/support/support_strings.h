@@ -1,0 +1,16 @@
+// Byte strings of at most 255 characters in NUL-terminated buffers of 256
+// bytes; a string that would be longer keeps its first 255 characters.
+#pragma once
+
+#include <cstddef>
+
+namespace Velmora {
+
+const size_t ShortStringLimit = 255;
+typedef char ShortString[ShortStringLimit + 1];
+
+// Returns false when Source did not fit and was cut.
+bool AssignString(ShortString Target, const char* Source);
+bool AppendString(ShortString Target, const char* Source);
+
+} // namespace Velmora
