@@ -4,7 +4,8 @@ include(ExternalProject)
 enable_testing()
 
 find_package(GTest REQUIRED)
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# The system's Python, whose Debian packages (python3-pefile) the tests use.
+find_program(VELMORA_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
 add_subdirectory(tools)
 add_subdirectory(tests/native)
