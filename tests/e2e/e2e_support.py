@@ -33,8 +33,9 @@ def output_dir(*parts):
     return path
 
 
-def new_host(name):
-    return WineHost(output_dir("prefixes"), name, probe_exe=required_path("VELMORA_PROBE"))
+def new_host(name, **options):
+    return WineHost(output_dir("prefixes"), name, probe_exe=required_path("VELMORA_PROBE"),
+                    **options)
 
 
 class Installer:
@@ -43,7 +44,10 @@ class Installer:
     def __init__(self, host, exe):
         self.host = host
         # A pointer left over a button by an earlier run would choose it.
-        host.move_mouse(host.width - 1, host.height - 1)
+        # (A virtual desktop has no X window to point into before a program
+        # runs; those hosts run one program each.)
+        if not host.virtual_desktop:
+            host.move_mouse(host.width - 1, host.height - 1)
         self.process = host.start([exe])
         self.window = host.wait_for_window(title=SETUP_TITLE, cls=SETUP_CLASS, timeout=60)
         self.client = self.window["client"]

@@ -2,6 +2,7 @@
 virtual display, driven with keys and the mouse as a person would."""
 
 import os
+import subprocess
 import unittest
 
 from e2e_support import (NORMAL_FILL, SELECTED_FILL, SETUP_CLASS, Installer, new_host,
@@ -106,6 +107,14 @@ class MenuWindow(unittest.TestCase):
         installer.host.click()
         self.assertEqual(0, installer.wait_for_exit())
 
+    def test_closing_the_window_from_outside_ends_with_exit_code_0(self):
+        installer = self.start()
+        # Alt+F4 reaches the default window procedure, which destroys the
+        # window; the input loop must then end rather than wait on a window
+        # that is gone.
+        installer.keys("alt+F4")
+        self.assertEqual(0, installer.wait_for_exit())
+
     def test_a_resting_pointer_wins_over_the_arrow_keys(self):
         installer = self.start()
         installer.point_at(3)
@@ -114,6 +123,33 @@ class MenuWindow(unittest.TestCase):
         # which still rests on button 3: Return then runs Exit.
         installer.keys("Up", "Return")
         self.assertEqual(0, installer.wait_for_exit())
+
+
+class MenuWindowWithFrame(unittest.TestCase):
+    """In a Wine virtual desktop, where Wine draws the window's frame and title
+    bar; the screenshot kept from here is the one the README shows."""
+
+    def test_the_framed_window_is_captured_and_ends_on_escape(self):
+        exe = required_path("VELMORA_EXE_X86_64")
+        with new_host("menu-window-framed", virtual_desktop=True) as host:
+            installer = Installer(host, exe)
+            installer.wait_for_highlight(1)
+            rect = installer.window["rect"]
+            self.assertEqual((212, 159), (rect["left"], rect["top"]))
+            shot = os.path.join(output_dir("artifacts"), "menu-window-framed.png")
+            host.screenshot(shot)
+            origin = host.desktop_origin()
+            window_shot = os.path.join(output_dir("artifacts"), "installer-window.png")
+            crop = "{}x{}+{}+{}".format(rect["right"] - rect["left"], rect["bottom"] - rect["top"],
+                                        rect["left"] + origin[0], rect["top"] + origin[1])
+            subprocess.run(["convert", shot, "-crop", crop, "+repage", window_shot], check=True)
+            # The frame is drawn above the client area: the title bar is not
+            # the picture.
+            pixels = host.pixels(shot)
+            title_bar = pixels.pixel(rect["left"] + 100, rect["top"] + 8)
+            self.assertNotEqual(title_bar, pixels.pixel(*installer.screen_point((100, 8))))
+            installer.keys("Escape")
+            self.assertEqual(0, installer.wait_for_exit())
 
 
 if __name__ == "__main__":
