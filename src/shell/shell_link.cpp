@@ -117,7 +117,10 @@ HRESULT CreateShellLink(const char* LinkFile, const char* LinkTarget, const char
                         const char* WorkingDirectory, const char* Description, const char* IconFile,
                         int IconIndex) {
     HRESULT Result = E_FAIL;
-    CoInitialize(nullptr);
+    // A thread that already lives in the multi-threaded apartment refuses
+    // the single-threaded one; that refusal must not be "undone" below, or
+    // the caller's own COM would be torn down.
+    const HRESULT Initialised = CoInitialize(nullptr);
 
     IShellLinkA* Link = nullptr;
     if (CoCreateInstance(ShellLinkClassId, nullptr, CLSCTX_INPROC_SERVER, ShellLinkInterfaceId,
@@ -145,8 +148,9 @@ HRESULT CreateShellLink(const char* LinkFile, const char* LinkTarget, const char
         Link->Release();
     }
 
-    // Undone whatever CoInitialize answered.
-    CoUninitialize();
+    if (SUCCEEDED(Initialised)) {
+        CoUninitialize();
+    }
     return Result;
 }
 

@@ -17,7 +17,9 @@ namespace Velmora {
 // no IPersistFile, or LinkFile does not fit a MAX_PATH UTF-16 buffer (such a
 // path is never saved under a cut name).
 //
-// Brackets its work with CoInitialize / CoUninitialize on the calling thread.
+// Brackets its work with CoInitialize / CoUninitialize on the calling thread
+// (no CoUninitialize when CoInitialize failed, e.g. on a thread already in the
+// multi-threaded apartment).
 // When the link already holds a console block, the line "Has NT_CONSOLE_PROPS"
 // goes to the process's standard output if it has one.
 HRESULT CreateShellLink(const char* LinkFile, const char* LinkTarget, const char* Arguments,

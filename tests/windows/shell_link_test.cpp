@@ -774,4 +774,25 @@ TEST(ShellLinkWithSystemObject, WrittenLinkLoadsBackWithItsFields) {
     RemoveDirectoryA(Folder.c_str());
 }
 
+TEST(ShellLinkWithSystemObject, LeavesTheCallersMultiThreadedComAlone) {
+    const std::string Folder = TempFolder();
+    const std::string LinkFile = Folder + "\\Threaded.lnk";
+    HRESULT StillInitialised = E_UNEXPECTED;
+    std::thread Worker([&] {
+        ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        CreateShellLink(LinkFile.c_str(), "C:\\windows\\notepad.exe", nullptr, Folder.c_str(),
+                        "Threaded", "C:\\windows\\notepad.exe", 0);
+        // S_FALSE: the thread's own apartment is still there.
+        StillInitialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(StillInitialised)) {
+            CoUninitialize();
+        }
+        CoUninitialize();
+    });
+    Worker.join();
+    EXPECT_EQ(S_FALSE, StillInitialised);
+    DeleteFileA(LinkFile.c_str());
+    RemoveDirectoryA(Folder.c_str());
+}
+
 } // namespace
