@@ -7,6 +7,9 @@ find_package(GTest REQUIRED)
 # The system's Python, whose Debian packages (python3-pefile) the tests use.
 find_program(VELMORA_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
+# The picture the program carries, as committed.
+set(VELMORA_BACKGROUND_PPM ${CMAKE_SOURCE_DIR}/src/data/background.ppm)
+
 add_subdirectory(tools)
 add_subdirectory(tests/native)
 add_subdirectory(bench)
