@@ -7,7 +7,7 @@ packages=(
     cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
     wine wine64 xvfb xauth xdotool imagemagick
-    python3 python3-pefile icoutils clang
+    python3 python3-pefile
 )
 
 missing=()
