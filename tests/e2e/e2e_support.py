@@ -26,6 +26,14 @@ def required_path(variable):
     return path
 
 
+def poll_until(check, timeout, failure):
+    deadline = time.monotonic() + timeout
+    while not check():
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"{failure} (waited {timeout} s)")
+        time.sleep(0.1)
+
+
 def output_dir(*parts):
     root = os.environ.get("VELMORA_TEST_OUTPUT") or os.path.join(os.getcwd(), "test-output")
     path = os.path.join(root, *parts)

@@ -6,7 +6,7 @@ import subprocess
 import unittest
 
 from e2e_support import (NORMAL_FILL, SELECTED_FILL, SETUP_CLASS, Installer, new_host,
-                         output_dir, required_path)
+                         output_dir, poll_until, required_path)
 
 
 class MenuWindow(unittest.TestCase):
@@ -98,11 +98,17 @@ class MenuWindow(unittest.TestCase):
         installer = self.start()
         installer.point_at(2)
         installer.wait_for_highlight(2)
-        # Leaving the buttons keeps the highlight; a click there does nothing.
+        # The hint cursor is set before the hover redraw, so it shows by now.
+        hint = self.host.cursor()["hcursor"]
+        # Leaving the buttons keeps the highlight and gives the arrow back; a
+        # click there does nothing.
         installer.host.move_mouse(*installer.screen_point((300, 75)))
+        poll_until(lambda: self.host.cursor()["hcursor"] != hint, 10,
+                   "the pointer kept the hint shape off the buttons")
         installer.host.click()
         installer.point_at(3)
         installer.wait_for_highlight(3)
+        self.assertEqual(hint, self.host.cursor()["hcursor"])
         self.assertIsNone(installer.process.poll())
         installer.host.click()
         self.assertEqual(0, installer.wait_for_exit())

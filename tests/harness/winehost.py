@@ -615,6 +615,11 @@ class WineHost:
     def screen_metrics(self):
         return self._probe_objects("screen")[0]
 
+    def cursor(self):
+        """The pointer's current shape (hcursor, a handle value) and its x, y."""
+        shapes = self._probe_objects("cursor")
+        return shapes[0] if shapes else None
+
     # --------------------------------------------------------------------------- input
 
     def xdotool(self, *args, timeout=20):

@@ -6,6 +6,7 @@
 //   winprobe dialogs
 //   winprobe press-button --caption TEXT --id N
 //   winprobe screen
+//   winprobe cursor          (the pointer's shape handle and position)
 //
 // Exit code: 0 found, 1 not found, 2 usage error.
 // Texts are read as UTF-16 and written as ASCII JSON (anything else as \uXXXX), so the
@@ -374,6 +375,23 @@ int CommandScreen() {
     return ProbeFound;
 }
 
+// The pointer's current shape and position. The handle tells shapes apart;
+// a cursor of another process cannot be looked into from here.
+int CommandCursor() {
+    CURSORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetCursorInfo(&info) || info.hCursor == nullptr) {
+        return ProbeNotFound;
+    }
+    std::string out = "{";
+    AppendField(out, "hcursor", static_cast<long long>(reinterpret_cast<uintptr_t>(info.hCursor)));
+    AppendField(out, "x", static_cast<long long>(info.ptScreenPos.x));
+    AppendField(out, "y", static_cast<long long>(info.ptScreenPos.y));
+    out += "}";
+    PrintLine(out);
+    return ProbeFound;
+}
+
 int ProbeMain() {
     std::vector<std::wstring> args = SplitCommandLine(GetCommandLineW());
     if (args.size() < 2) {
@@ -396,6 +414,9 @@ int ProbeMain() {
     }
     if (command == L"screen" && args.size() == 2) {
         return CommandScreen();
+    }
+    if (command == L"cursor" && args.size() == 2) {
+        return CommandCursor();
     }
     return Usage();
 }
