@@ -497,14 +497,7 @@ class WineHost:
         through files, not pipes, so a Wine helper that keeps them open cannot stall it."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             proc = self.start(argv, stdout=out, stderr=err, **popen_kw)
-            try:
-                code = proc.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                _kill_group(proc)
-                proc.wait()
-                raise AssertionError(f"{argv[0]} did not end within {timeout} s")
-            finally:
-                self._forget(proc)
+            code = self.wait_process(proc, timeout)
             texts = []
             for f in (out, err):
                 f.seek(0)
