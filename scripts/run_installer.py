@@ -62,7 +62,7 @@ def poll(check, timeout, what):
 
 
 def find_window(env):
-    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ Setup$"],
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
                             capture_output=True, text=True, env=env)
     ids = result.stdout.split()
     return ids[0] if ids else None
