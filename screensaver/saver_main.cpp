@@ -1,0 +1,37 @@
+// Velmora.scr: a moonlit lake at night, as a Windows screensaver. Windows
+// runs it with /s to show it, /p <window> for the preview in the display
+// settings, /c for its settings and /a to change the password.
+
+#include <cstdint>
+
+#include <windows.h>
+
+#include "saver_args.h"
+#include "saver_options.h"
+#include "saver_window.h"
+
+using namespace Velmora;
+
+// Window handles travel on the command line as their 32-bit value.
+static HWND WindowFromHandleValue(uint32_t Value) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(Value));
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const SaverArgs args = ParseSaverArgs(SkipProgramName(GetCommandLineA()));
+    switch (args.Mode) {
+    case SaverRunFullScreen:
+        return RunFullScreenSaver();
+    case SaverShowPreview:
+        if (args.Handle == 0 || !IsWindow(WindowFromHandleValue(args.Handle))) {
+            return 1;
+        }
+        return RunPreviewSaver(WindowFromHandleValue(args.Handle));
+    case SaverChangePassword:
+        return 0;
+    case SaverShowOptions:
+        break;
+    }
+    ShowSaverOptions(WindowFromHandleValue(args.Handle));
+    return 0;
+}

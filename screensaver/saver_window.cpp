@@ -1,0 +1,229 @@
+#include "saver_window.h"
+
+#include <windowsx.h>
+
+#include "saver_scene.h"
+
+namespace Velmora {
+
+const char SaverClassName[] = "VelmoraSaver";
+const char SaverTitle[] = "Velmora";
+
+static const UINT_PTR FrameTimer = 1;
+static const UINT FrameInterval = 40; // milliseconds: 25 frames a second
+// Milliseconds between checks that the preview's parent is still there.
+static const UINT WatchInterval = 250;
+static const int PointerSlack = 4; // pixels the pointer may wander before it counts
+
+static bool Previewing;
+static HWND PreviewParent;
+static HWND PreviewWindow;
+static DWORD StartTick;
+static bool PointerSeen;
+static POINT FirstPointer;
+static bool PointerHidden;
+
+static void ShowFrame(HWND Window, HDC Dc) {
+    RECT client;
+    GetClientRect(Window, &client);
+    if (PrepareSaverScene(Dc, client.right, client.bottom)) {
+        DrawSaverFrame(GetTickCount() - StartTick);
+        PresentSaverFrame(Dc);
+    }
+}
+
+static void NextFrame(HWND Window) {
+    if (Previewing) {
+        // Follow the parent's size.
+        RECT parent;
+        RECT own;
+        if (GetClientRect(PreviewParent, &parent) && GetClientRect(Window, &own) &&
+            (parent.right != own.right || parent.bottom != own.bottom)) {
+            MoveWindow(Window, 0, 0, parent.right, parent.bottom, FALSE);
+        }
+    }
+    HDC dc = GetDC(Window);
+    if (dc != nullptr) {
+        ShowFrame(Window, dc);
+        ReleaseDC(Window, dc);
+    }
+}
+
+// The first position seen is where the pointer rests; only a move of more
+// than a few pixels away from it ends the saver.
+static bool PointerMoved(LPARAM Position) {
+    const int x = GET_X_LPARAM(Position);
+    const int y = GET_Y_LPARAM(Position);
+    if (!PointerSeen) {
+        PointerSeen = true;
+        FirstPointer.x = x;
+        FirstPointer.y = y;
+        return false;
+    }
+    const int dx = x > FirstPointer.x ? x - FirstPointer.x : FirstPointer.x - x;
+    const int dy = y > FirstPointer.y ? y - FirstPointer.y : FirstPointer.y - y;
+    return dx > PointerSlack || dy > PointerSlack;
+}
+
+static void CoverVirtualScreen(HWND Window) {
+    int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) {
+        // Systems without several monitors know only the one screen.
+        x = 0;
+        y = 0;
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+    }
+    SetWindowPos(Window, HWND_TOPMOST, x, y, width, height, SWP_NOACTIVATE);
+}
+
+// Input that ends the full-screen saver; the preview ignores input.
+static bool EndsSaver(UINT Message, LPARAM Parameter) {
+    switch (Message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+        return true;
+    case WM_MOUSEMOVE:
+        return PointerMoved(Parameter);
+    default:
+        return false;
+    }
+}
+
+static LRESULT CALLBACK SaverWindowProcedure(HWND Window, UINT Message, WPARAM WParam,
+                                             LPARAM LParam) {
+    if (!Previewing && EndsSaver(Message, LParam)) {
+        DestroyWindow(Window);
+        return 0;
+    }
+    switch (Message) {
+    case WM_TIMER:
+        if (WParam == FrameTimer) {
+            NextFrame(Window);
+        }
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(Window, &paint);
+        if (dc != nullptr) {
+            ShowFrame(Window, dc);
+        }
+        EndPaint(Window, &paint);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETCURSOR:
+        SetCursor(Previewing ? LoadCursorA(nullptr, IDC_ARROW) : nullptr);
+        return TRUE;
+    case WM_SYSCOMMAND:
+        if (!Previewing && (WParam & 0xFFF0) == SC_SCREENSAVE) {
+            return 0; // already running
+        }
+        break;
+    case WM_DISPLAYCHANGE:
+        if (!Previewing) {
+            PointerSeen = false;
+            CoverVirtualScreen(Window);
+        }
+        return 0;
+    case WM_DESTROY:
+        KillTimer(Window, FrameTimer);
+        FreeSaverScene();
+        if (PointerHidden) {
+            ShowCursor(TRUE);
+            PointerHidden = false;
+        }
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(Window, Message, WParam, LParam);
+}
+
+static bool RegisterSaverClass() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = SaverWindowProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = SaverClassName;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+// The preview's child window normally goes with its parent. When the parent's
+// process ends, the child can vanish without a WM_DESTROY, taking its own
+// timers along; so a timer of the thread checks both windows. False when
+// the preview is over.
+static bool PreviewGoesOn() {
+    if (IsWindow(PreviewParent) && IsWindow(PreviewWindow)) {
+        return true;
+    }
+    if (IsWindow(PreviewWindow)) {
+        DestroyWindow(PreviewWindow);
+    }
+    FreeSaverScene();
+    return false;
+}
+
+static int RunMessageLoop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.hwnd == nullptr && message.message == WM_TIMER && Previewing &&
+            !PreviewGoesOn()) {
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+int RunFullScreenSaver() {
+    Previewing = false;
+    StartTick = GetTickCount();
+    if (!RegisterSaverClass()) {
+        return 1;
+    }
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, SaverClassName, SaverTitle, WS_POPUP, 0, 0, 0, 0,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (window == nullptr) {
+        return 1;
+    }
+    CoverVirtualScreen(window);
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    ShowCursor(FALSE);
+    PointerHidden = true;
+    SetTimer(window, FrameTimer, FrameInterval, nullptr);
+    return RunMessageLoop();
+}
+
+int RunPreviewSaver(HWND Parent) {
+    Previewing = true;
+    PreviewParent = Parent;
+    StartTick = GetTickCount();
+    if (!IsWindow(Parent) || !RegisterSaverClass()) {
+        return 1;
+    }
+    RECT area = {};
+    GetClientRect(Parent, &area);
+    PreviewWindow =
+        CreateWindowExA(0, SaverClassName, SaverTitle, WS_CHILD | WS_VISIBLE, 0, 0, area.right,
+                        area.bottom, Parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (PreviewWindow == nullptr) {
+        return 1;
+    }
+    SetTimer(PreviewWindow, FrameTimer, FrameInterval, nullptr);
+    SetTimer(nullptr, 0, WatchInterval, nullptr);
+    return RunMessageLoop();
+}
+
+} // namespace Velmora
