@@ -28,10 +28,11 @@ foreach(arch IN LISTS VELMORA_WINDOWS_ARCHES)
             -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
             -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
             -DVELMORA_RLD_ENCODE=$<TARGET_FILE:rld_encode>
+            -DVELMORA_PAYLOAD_EMBED=$<TARGET_FILE:payload_embed>
             -DVELMORA_WINDOWS_TESTS=${with_tests}
         BUILD_ALWAYS ON
         INSTALL_COMMAND ""
-        DEPENDS rld_encode
+        DEPENDS rld_encode payload_embed
         USES_TERMINAL_BUILD ON)
     set(VELMORA_WINDOWS_${arch}_DIR ${CMAKE_BINARY_DIR}/windows-${arch})
 endforeach()
