@@ -32,7 +32,6 @@ void LoadBackgroundImage() {
 }
 
 void SetMenuCaptions() {
-    AssignString(MenuCaptions[1], "Install");
     AssignString(MenuCaptions[2], "Uninstall");
     AssignString(MenuCaptions[3], "Exit");
 }

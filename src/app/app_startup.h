@@ -18,7 +18,7 @@ void ResetMenuState();
 // cannot be had.
 void LoadBackgroundImage();
 
-// The captions of a fresh start.
+// Captions 2 and 3; caption 1 comes from the installation check.
 void SetMenuCaptions();
 
 // What the main loop does with one key code from the input loop.

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "app/app_startup.h"
+#include "app/install_location.h"
+#include "data/payload_table.h"
 #include "shell/shell_version.h"
 #include "support/support_module.h"
 #include "ui/menu_input.h"
@@ -19,6 +21,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     ResetMenuState();
     LoadBackgroundImage();
+    LoadPayloadTable();
+    CheckInstallation();
     SetMenuCaptions();
     CreateMenuWindow();
     for (;;) {

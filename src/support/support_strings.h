@@ -13,4 +13,7 @@ typedef char ShortString[ShortStringLimit + 1];
 bool AssignString(ShortString Target, const char* Source);
 bool AppendString(ShortString Target, const char* Source);
 
+// Appends Value in signed decimal, without leading zeros or blanks.
+bool AppendDecimal(ShortString Target, long Value);
+
 } // namespace Velmora

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "actions/install_action.h"
+#include "actions/uninstall_action.h"
 #include "app/exit_action.h"
 #include "data/background_image.h"
 #include "ui/menu_input.h"
@@ -45,7 +47,7 @@ void RegisterMenuClass(WNDPROC WindowProcedure, const char* ClassName, int Backg
 
 static void FillMenuTable() {
     MenuTable.Slots[0].Action = PaintMenu;
-    static const MenuRoutine actions[] = {nullptr, nullptr, ExitAction};
+    static const MenuRoutine actions[] = {InstallAction, UninstallAction, ExitAction};
     static const MenuRoutine hovers[] = {HoverEntry1, HoverEntry2, HoverEntry3};
     LayOutMenuButtons(MenuTable, 3);
     for (uint16_t i = 1; i <= 3; ++i) {

@@ -1,6 +1,7 @@
 // Byte strings capped at 255 characters.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -40,6 +41,32 @@ TEST(ShortStrings, ExactlyFullIsNotCut) {
     EXPECT_TRUE(AppendString(text, ""));
     EXPECT_FALSE(AssignString(text, (full + "c").c_str()));
     EXPECT_EQ(full, std::string(text));
+}
+
+TEST(ShortStrings, DecimalNumbersAreSignedWithoutPadding) {
+    ShortString text;
+    AssignString(text, "(");
+    EXPECT_TRUE(AppendDecimal(text, -3));
+    EXPECT_TRUE(AppendString(text, ")"));
+    EXPECT_STREQ("(-3)", text);
+    const struct {
+        long value;
+        std::string expected;
+    } cases[] = {{0, "0"},
+                 {-5, "-5"},
+                 {10, "10"},
+                 {35840, "35840"},
+                 {LONG_MIN, std::to_string(LONG_MIN)},
+                 {LONG_MAX, std::to_string(LONG_MAX)}};
+    for (const auto& c : cases) {
+        AssignString(text, "");
+        EXPECT_TRUE(AppendDecimal(text, c.value));
+        EXPECT_EQ(c.expected, std::string(text));
+    }
+    const std::string nearlyFull(253, 'n');
+    AssignString(text, nearlyFull.c_str());
+    EXPECT_FALSE(AppendDecimal(text, -40));
+    EXPECT_EQ(nearlyFull + "-4", std::string(text));
 }
 
 } // namespace

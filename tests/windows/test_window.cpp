@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_startup.h"
+#include "app/install_location.h"
+#include "data/payload_table.h"
 #include "data/background_image.h"
 #include "ui/menu_input.h"
 #include "ui/menu_window.h"
@@ -96,6 +98,8 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     ResetMenuState();
     LoadBackgroundImage();
+    LoadPayloadTable();
+    CheckInstallation();
     SetMenuCaptions();
     CreateMenuWindow();
     VelmoraTest::PumpPending();

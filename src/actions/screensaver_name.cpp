@@ -1,0 +1,24 @@
+#include "actions/screensaver_name.h"
+
+#include <cstring>
+
+namespace Velmora {
+
+bool IsScreensaverName(const char* Name) {
+    static const char extension[] = ".SCR";
+    const size_t length = std::strlen(Name);
+    char tail[4];
+    for (size_t i = 0; i < 4; ++i) {
+        // Position i of the four-character tail; blanks stand in for what a
+        // shorter name lacks.
+        const size_t back = 4 - i;
+        char c = back <= length ? Name[length - back] : ' ';
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        tail[i] = c;
+    }
+    return std::memcmp(tail, extension, 4) == 0;
+}
+
+} // namespace Velmora

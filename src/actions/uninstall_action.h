@@ -1,0 +1,8 @@
+// Menu entry 2: removes the installed screensaver after asking.
+#pragma once
+
+namespace Velmora {
+
+void UninstallAction();
+
+} // namespace Velmora
