@@ -15,6 +15,7 @@ import re
 import struct
 import unittest
 import xml.etree.ElementTree as ElementTree
+import zlib
 
 import pefile
 
@@ -289,6 +290,30 @@ class X8664Build(PeStructureChecks, unittest.TestCase):
     ENV = "VELMORA_EXE_X86_64"
     MACHINE = 0x8664  # IMAGE_FILE_MACHINE_AMD64
     MAGIC = 0x20B  # PE32+
+
+
+class CarriedScreensavers(unittest.TestCase):
+    """Each installer carries the screensaver built for its own machine."""
+
+    BUILDS = [("VELMORA_EXE_I686", "VELMORA_SAVER_I686", 0x14C),
+              ("VELMORA_EXE_X86_64", "VELMORA_SAVER_X86_64", 0x8664)]
+
+    def test_each_installer_carries_its_own_screensaver_build(self):
+        for exe_env, saver_env, machine in self.BUILDS:
+            with self.subTest(saver_env):
+                with open(os.environ[exe_env], "rb") as f:
+                    installer = f.read()
+                with open(os.environ[saver_env], "rb") as f:
+                    saver = f.read()
+                pe = pefile.PE(data=saver)
+                self.assertEqual(machine, pe.FILE_HEADER.Machine)
+                self.assertEqual(IMAGE_SUBSYSTEM_WINDOWS_GUI, pe.OPTIONAL_HEADER.Subsystem)
+                names = [e.dll.decode("ascii") for e in pe.DIRECTORY_ENTRY_IMPORT]
+                self.assertEqual([], [n for n in names if not is_system_dll(n)], names)
+                # The stream the build embeds: zlib's default level, as here.
+                stream = zlib.compress(saver)
+                self.assertEqual(b"\x78\x9c", stream[:2])
+                self.assertIn(stream, installer)
 
 
 if __name__ == "__main__":
