@@ -7,7 +7,7 @@ import os
 import shutil
 import unittest
 
-from e2e_support import SELECTED_FILL, Installer, new_host, poll_until, required_path
+from e2e_support import Installer, new_host, output_dir, poll_until, required_path
 
 TARGET_NAME = "Velmora.scr"
 SAVER_CLASS = "VelmoraSaver"
@@ -154,6 +154,7 @@ class InstallFlow(unittest.TestCase):
         poll_until(lambda: len({self.host.pixels().pixel(x, y)
                                 for x in range(0, 1024, 64) for y in range(0, 768, 64)}) > 8,
                    20, "the screensaver drew no picture")
+        self.host.screenshot(os.path.join(output_dir("artifacts"), "screensaver.png"))
         self.host.key("a", title="Velmora")
         self.assertEqual(0, self.host.wait_process(process, 30))
 
