@@ -411,7 +411,10 @@ class WineHost:
 
     def _write_registry(self):
         # A crashing program ends at once instead of waiting behind a crash dialog.
-        values = [(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")]
+        values = [(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
+                  # There is no window manager on the display: a managed window would wait
+                  # about 2 s for one each time it is shown (every message box).
+                  (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N")]
         if self.virtual_desktop:
             values += [(r"HKCU\Software\Wine\Explorer", "Desktop", "REG_SZ", "Default"),
                        (r"HKCU\Software\Wine\Explorer\Desktops", "Default", "REG_SZ",
