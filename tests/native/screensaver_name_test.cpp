@@ -11,8 +11,8 @@ TEST(ScreensaverName, TheLastFourCharactersMustReadDotScrInAnyCase) {
     for (const char* name : {"Velmora.scr", "VELMORA.SCR", "v.ScR", ".scr", "a.b.scr"}) {
         EXPECT_TRUE(IsScreensaverName(name)) << name;
     }
-    for (const char* name :
-         {"Velmora.txt", "Velmora.scr ", "Velmora.sc", "scr", "", "Velmora_scr", "Velmora.scrx"}) {
+    for (const char* name : {"Velmora.txt", "Velmora.scr ", "Velmora.sc", "scr", "", "Velmora_scr",
+                             "Velmora.scrx", "Velmora.scx"}) {
         EXPECT_FALSE(IsScreensaverName(name)) << name;
     }
 }

@@ -125,7 +125,7 @@ class Actions : public testing::Test {
         WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "before.scr", "system.ini");
         AssignString(MenuCaptions[1], "Install");
         InstallCheckStatus = ERROR_FILE_NOT_FOUND;
-        AssignString(TargetPath, InWindows("Velmora.scr").c_str());
+        AssignString(TargetPath, "C:\\elsewhere\\Velmora.scr"); // install must set it
     }
     void TearDown() override {
         StopWatching();
@@ -359,14 +359,17 @@ TEST_F(Actions, TheCheckCountsOnlyAFileItCanOpenAsInstalled) {
     CheckInstallation();
     EXPECT_EQ(0, InstallCheckStatus);
     EXPECT_STREQ("Reinstall", MenuCaptions[1]);
-    // ... and closed it again.
-    const HANDLE held =
-        CreateFileA(Target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    CheckInstallation(); // held open without sharing by another handle
-    EXPECT_NE(0, InstallCheckStatus);
-    EXPECT_STREQ("Install", MenuCaptions[1]);
-    CloseHandle(held);
+    // ... and closed it again. Held open by another handle that shares no
+    // access, or only reading, it cannot be opened for reading and writing.
+    for (const DWORD sharing : {DWORD(0), DWORD(FILE_SHARE_READ)}) {
+        const HANDLE held =
+            CreateFileA(Target.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        CheckInstallation();
+        EXPECT_NE(0, InstallCheckStatus) << sharing;
+        EXPECT_STREQ("Install", MenuCaptions[1]);
+        CloseHandle(held);
+    }
 }
 
 TEST(InstallPaths, APathIsFormedOnlyWhenItFitsWhole) {
