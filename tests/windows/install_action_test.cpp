@@ -349,6 +349,77 @@ TEST_F(Actions, AFailedWriteIsReportedAndNotFollowedBySuccess) {
     ExpectInstalledState();
 }
 
+// Failures that real files do not produce here, injected by pointing this
+// program's own import slots (shared by the code under test) elsewhere.
+extern "C" void* __imp_WriteFile;
+extern "C" void* __imp_CloseHandle;
+extern "C" void* __imp_CreateFileA;
+
+void* SwapImport(void** Slot, void* Replacement) {
+    DWORD protection = 0;
+    VirtualProtect(Slot, sizeof *Slot, PAGE_READWRITE, &protection);
+    void* previous = *Slot;
+    *Slot = Replacement;
+    VirtualProtect(Slot, sizeof *Slot, protection, &protection);
+    return previous;
+}
+
+decltype(&WriteFile) RealWriteFile;
+decltype(&CloseHandle) RealCloseHandle;
+
+BOOL WINAPI ShortWrite(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, LPOVERLAPPED At) {
+    return RealWriteFile(File, Data, Size / 2, Written, At); // half, and says it went well
+}
+
+BOOL WINAPI FailingClose(HANDLE Object) {
+    RealCloseHandle(Object);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+HANDLE WINAPI FailWithWideError(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    SetLastError(0x10000);
+    return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(Actions, AShortWriteOrAFailedCloseIsReported) {
+    RealWriteFile = WriteFile;
+    RealCloseHandle = CloseHandle;
+    const struct {
+        void** slot;
+        void* replacement;
+    } cases[] = {{&__imp_WriteFile, reinterpret_cast<void*>(&ShortWrite)},
+                 {&__imp_CloseHandle, reinterpret_cast<void*>(&FailingClose)}};
+    for (const auto& c : cases) {
+        void* const real = SwapImport(c.slot, c.replacement);
+        const std::vector<SeenBox> boxes = RunInstall();
+        SwapImport(c.slot, real);
+        ASSERT_EQ(1u, boxes.size());
+        ExpectErrorBox(boxes[0], " Failed to write the file :\r" + Target);
+        ExpectInstalledState();
+    }
+}
+
+TEST_F(Actions, AnOpenErrorThatReadsAsZeroIn16BitsStillMeansNotInstalled) {
+    WriteBytes(Target, Bytes(10, 1));
+    void* const real = SwapImport(&__imp_CreateFileA, reinterpret_cast<void*>(&FailWithWideError));
+    CheckInstallation();
+    SwapImport(&__imp_CreateFileA, real);
+    EXPECT_NE(0, InstallCheckStatus);
+    EXPECT_STREQ("Install", MenuCaptions[1]);
+}
+
+TEST_F(Actions, AFileThatCanBeReadButNotWrittenIsNotInstalled) {
+    // A link to a file that even root may only read.
+    if (!RunOnUnixName("/bin/ln", "-sf /proc/sys/kernel/ostype", Target, true)) {
+        GTEST_SKIP() << "needs Wine and /proc/sys";
+    }
+    CheckInstallation();
+    ASSERT_TRUE(RunOnUnixName("/bin/rm", "-f", Target, false));
+    EXPECT_NE(0, InstallCheckStatus);
+    EXPECT_STREQ("Install", MenuCaptions[1]);
+}
+
 TEST_F(Actions, TheCheckCountsOnlyAFileItCanOpenAsInstalled) {
     CheckInstallation();
     EXPECT_NE(0, InstallCheckStatus);
