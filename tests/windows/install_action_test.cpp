@@ -354,6 +354,7 @@ TEST_F(Actions, AFailedWriteIsReportedAndNotFollowedBySuccess) {
 extern "C" void* __imp_WriteFile;
 extern "C" void* __imp_CloseHandle;
 extern "C" void* __imp_CreateFileA;
+extern "C" void* __imp_GlobalAlloc;
 
 void* SwapImport(void** Slot, void* Replacement) {
     DWORD protection = 0;
@@ -398,6 +399,24 @@ TEST_F(Actions, AShortWriteOrAFailedCloseIsReported) {
         ExpectErrorBox(boxes[0], " Failed to write the file :\r" + Target);
         ExpectInstalledState();
     }
+}
+
+HGLOBAL WINAPI NoMemory(UINT, SIZE_T) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+TEST_F(Actions, ABufferThatCannotBeHadIsReportedAsZlibReportsALackOfMemory) {
+    WriteBytes(Target, Bytes(500, 0xEE));
+    void* const real = SwapImport(&__imp_GlobalAlloc, reinterpret_cast<void*>(&NoMemory));
+    const std::vector<SeenBox> boxes = RunInstall();
+    SwapImport(&__imp_GlobalAlloc, real);
+    ASSERT_EQ(1u, boxes.size());
+    ExpectErrorBox(boxes[0], " Failed to decompress the file :\r" + Target + " (-4)");
+    Bytes written;
+    ASSERT_TRUE(ReadBytes(Target, written));
+    EXPECT_EQ(0u, written.size());
+    ExpectInstalledState();
 }
 
 TEST_F(Actions, AnOpenErrorThatReadsAsZeroIn16BitsStillMeansNotInstalled) {
