@@ -1,6 +1,7 @@
 // rld_encode: turns a binary PPM into the RLD picture the installer carries,
 // either as a C++ source file defining Velmora::BackgroundPicture or, with
 // --raw, as the bare RLD bytes.
+#include "cpp_array.h"
 #include "rld_encoder.h"
 
 #include <cstdio>
@@ -30,13 +31,9 @@ std::string CppSource(const std::string& InputName, const std::vector<uint8_t>& 
         << "namespace Velmora {\n"
         << "extern const uint8_t BackgroundPicture[];\n"
         << "extern const uint32_t BackgroundPictureSize;\n"
-        << "const uint8_t BackgroundPicture[] = {";
-    static const char Hex[] = "0123456789ABCDEF";
-    for (size_t Index = 0; Index < Bytes.size(); ++Index) {
-        Out << (Index % 16 == 0 ? "\n    " : " ") << "0x" << Hex[Bytes[Index] >> 4]
-            << Hex[Bytes[Index] & 15] << ',';
-    }
-    Out << "\n};\n"
+        << "const uint8_t BackgroundPicture[] = ";
+    Velmora::WriteCppByteArray(Out, Bytes);
+    Out << ";\n"
         << "const uint32_t BackgroundPictureSize = sizeof(BackgroundPicture);\n"
         << "} // namespace Velmora\n";
     return Out.str();
