@@ -108,32 +108,31 @@ void LayOutPicture(PictureLayout& Layout, int Width, int Height) {
     }
 }
 
+// The gradient's colour at design row Design of Extent rows, in bands of
+// NearBand rows before row Split and FarBand rows from there on.
+static COLORREF BandedColour(const ColourStop* Stops, int Count, int Design, int Extent, int Split,
+                             int NearBand, int FarBand) {
+    if (Design < 0) {
+        Design = 0;
+    }
+    if (Design >= Extent) {
+        Design = Extent - 1;
+    }
+    const int band = Design < Split ? NearBand : FarBand;
+    return GradientColour(Stops, Count, static_cast<double>(Design / band * band) / Extent);
+}
+
 // Bands ten design rows high in the upper sky, six lower down.
 COLORREF SkyColourAt(const PictureLayout& Layout, int Row) {
-    int y = static_cast<int>(Row / Layout.ScaleY);
-    if (y < 0) {
-        y = 0;
-    }
-    if (y >= DesignHorizon) {
-        y = DesignHorizon - 1;
-    }
-    const int band = y < 200 ? 10 : 6;
-    return GradientColour(SkyStops, sizeof SkyStops / sizeof SkyStops[0],
-                          static_cast<double>(y / band * band) / DesignHorizon);
+    return BandedColour(SkyStops, sizeof SkyStops / sizeof SkyStops[0],
+                        static_cast<int>(Row / Layout.ScaleY), DesignHorizon, 200, 10, 6);
 }
 
 // Bands four design rows high near the shore, eight further out.
 COLORREF WaterColourAt(const PictureLayout& Layout, int Row) {
-    int depth = static_cast<int>((Row - Layout.Horizon) / Layout.ScaleY);
-    if (depth < 0) {
-        depth = 0;
-    }
-    if (depth >= DesignWaterDepth) {
-        depth = DesignWaterDepth - 1;
-    }
-    const int band = depth < 24 ? 4 : 8;
-    return GradientColour(WaterStops, sizeof WaterStops / sizeof WaterStops[0],
-                          static_cast<double>(depth / band * band) / DesignWaterDepth);
+    return BandedColour(WaterStops, sizeof WaterStops / sizeof WaterStops[0],
+                        static_cast<int>((Row - Layout.Horizon) / Layout.ScaleY), DesignWaterDepth,
+                        24, 4, 8);
 }
 
 int RidgeTopAt(const PictureLayout& Layout, int Ridge, int Column) {
