@@ -77,24 +77,39 @@ inline void CopyLiteral(const uint8_t* From, size_t Count, size_t FromAvailable,
     }
 }
 
-// Writes Count copies of one 32-bit pixel, two at a time.
+// Sixteen bytes that the compiler may keep in one vector register; where the
+// target has none, it splits the stores into ones it has.
+typedef uint32_t PixelBlock __attribute__((vector_size(16)));
+
+// Writes Count copies of one 32-bit pixel: 16-byte block stores, the last
+// block of a run of four or more placed so that it ends at the run's end
+// (it may cover pixels already written with the same value), shorter runs
+// pixel by pixel. Nothing is written outside To[0 .. 4 x Count).
 inline void Fill(uint8_t* To, size_t Count, uint32_t Pixel) {
-    uint64_t Pair = uint64_t(Pixel) | uint64_t(Pixel) << 32;
-    uint8_t* End = To + Count * 4;
-    while (End - To >= 32) {
-        std::memcpy(To, &Pair, 8);
-        std::memcpy(To + 8, &Pair, 8);
-        std::memcpy(To + 16, &Pair, 8);
-        std::memcpy(To + 24, &Pair, 8);
-        To += 32;
+    if (Count < 4) {
+        for (size_t Index = 0; Index < Count; ++Index) {
+            std::memcpy(To + Index * 4, &Pixel, 4);
+        }
+        return;
     }
-    while (End - To >= 8) {
-        std::memcpy(To, &Pair, 8);
-        To += 8;
+    const PixelBlock Block = {Pixel, Pixel, Pixel, Pixel};
+    uint8_t* const Last = To + Count * 4 - sizeof Block;
+    // One store at the start, then stores at 16-byte boundaries (pixels
+    // start at multiples of 4, so every store still writes whole pixels).
+    std::memcpy(To, &Block, sizeof Block);
+    To += 16 - (reinterpret_cast<uintptr_t>(To) & 12);
+    while (Last - To >= 48) {
+        std::memcpy(To, &Block, sizeof Block);
+        std::memcpy(To + 16, &Block, sizeof Block);
+        std::memcpy(To + 32, &Block, sizeof Block);
+        std::memcpy(To + 48, &Block, sizeof Block);
+        To += 64;
     }
-    if (To != End) {
-        std::memcpy(To, &Pixel, 4);
+    while (To < Last) {
+        std::memcpy(To, &Block, sizeof Block);
+        To += 16;
     }
+    std::memcpy(Last, &Block, sizeof Block);
 }
 
 } // namespace

@@ -179,6 +179,32 @@ TEST(RldDecode, HostileInputStaysInBounds) {
     }
 }
 
+// Fill runs are written in blocks wider than a pixel: every run length
+// around the block sizes, cut by every capacity, at every destination
+// alignment, must write exactly its own pixels and nothing before or after.
+TEST(RldDecode, FillRunsAtEveryLengthAndAlignment) {
+    for (size_t Offset = 0; Offset < 16; ++Offset) {
+        for (uint32_t Run = 1; Run <= 40; ++Run) {
+            const Bytes Stream = Cat({Start(1), Count(Run), Stored(0x0A0B0C), Count(1),
+                                      Stored(0xFFFFFF), Count(3), Stored(0x010203), End});
+            const Bytes Want = Cat({Px(0x0A0B0C, Run), Px(0xFFFFFF), Px(0x010203, 3)});
+            for (size_t Capacity = Run * 4 - 4; Capacity <= Want.size() + 3; ++Capacity) {
+                SCOPED_TRACE(std::to_string(Run) + " pixels at offset " + std::to_string(Offset) +
+                             ", capacity " + std::to_string(Capacity));
+                Bytes Block(Offset + Capacity, 0xA5);
+                uint32_t Returned = Velmora::RldDecode(Stream.data(), Stream.size(),
+                                                       Block.data() + Offset, Capacity);
+                Bytes Expected(Offset, 0xA5);
+                Bytes Decoded = Head(Want, std::min(Capacity / 4 * 4, Want.size()));
+                ASSERT_EQ(Returned, Decoded.size());
+                Expected.insert(Expected.end(), Decoded.begin(), Decoded.end());
+                Expected.resize(Block.size(), 0);
+                ASSERT_EQ(Block, Expected);
+            }
+        }
+    }
+}
+
 // Reads Stream without the decoder and checks the encoder's rules for the
 // image Bgr: shortest counts of at most MaxRun, no empty fill, empty literals
 // only between fills, no equal neighbours in a literal, and runs split only
