@@ -5,6 +5,7 @@
 
 #include "actions/screensaver_name.h"
 #include "app/install_location.h"
+#include "data/payload_inflate.h"
 #include "data/payload_table.h"
 #include "support/support_memory.h"
 #include "ui/menu_model.h"
@@ -67,15 +68,11 @@ static void WritePayloadFile(const PayloadEntry& Entry, uint8_t* Buffer, uint32_
 
     bool writeFailed = false;
     if (Entry.CompressedSize != 0) {
-        uLongf length = BufferSize;
-        // A buffer that could not be had is reported as zlib reports a lack of memory.
-        const int result = BufferSize != 0 && Buffer == nullptr
-                               ? Z_MEM_ERROR
-                               : uncompress(Buffer, &length, Entry.Data, Entry.CompressedSize);
+        uint32_t length = 0;
+        const int result = InflatePayload(Entry, Buffer, BufferSize, &length);
         if (result == Z_OK) {
             DWORD written = 0;
-            if (!WriteFile(file, Buffer, static_cast<DWORD>(length), &written, nullptr) ||
-                written != length) {
+            if (!WriteFile(file, Buffer, length, &written, nullptr) || written != length) {
                 writeFailed = true;
                 ReportPathFailure(Errors, " Failed to write the file :", path);
             }
