@@ -37,6 +37,15 @@ foreach(arch IN LISTS VELMORA_WINDOWS_ARCHES)
     set(VELMORA_WINDOWS_${arch}_DIR ${CMAKE_BINARY_DIR}/windows-${arch})
 endforeach()
 
+# The release: the i686 installer and its SHA-256 checksum in dist/.
+set(VELMORA_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+add_custom_target(dist ALL
+    COMMAND ${CMAKE_COMMAND} -DEXE=${VELMORA_WINDOWS_i686_DIR}/VelmoraSetup.exe
+        -DDIST=${VELMORA_DIST_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/Dist.cmake
+    DEPENDS windows-i686
+    COMMENT "Release executable and checksum in ${VELMORA_DIST_DIR}"
+    VERBATIM)
+
 # Everything that runs under Wine goes through one harness.
 set(VELMORA_HARNESS ${CMAKE_SOURCE_DIR}/tests/harness)
 set(VELMORA_TEST_OUTPUT ${CMAKE_BINARY_DIR}/test-output)

@@ -11,10 +11,26 @@ set(VELMORA_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # Product code: no exceptions, no RTTI, nothing linked that is not called.
 set(VELMORA_PRODUCT_FLAGS ${VELMORA_WARNINGS} -fno-exceptions -fno-rtti
     -ffunction-sections -fdata-sections)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    # Nothing unwinds through product code on i686 (no exceptions, no
+    # debugger data shipped): no unwind tables for it.
+    list(APPEND VELMORA_PRODUCT_FLAGS -fno-asynchronous-unwind-tables -fno-unwind-tables)
+endif()
+
+# Released executables: relocatable at any address (ASLR) with a
+# non-executable stack and heap (DEP); on x86_64 also above 4 GB.
+set(VELMORA_HARDENING_LINK -Wl,--dynamicbase -Wl,--nxcompat)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    list(APPEND VELMORA_HARDENING_LINK -Wl,--high-entropy-va)
+endif()
+# No time stamp in the headers: the same sources give the same file.
+set(VELMORA_RELEASE_LINK ${VELMORA_STATIC_LINK} ${VELMORA_HARDENING_LINK} -Wl,--gc-sections -s
+    -Wl,--no-insert-timestamp)
 
 enable_language(RC)
 add_subdirectory(screensaver)
 add_subdirectory(src)
+add_subdirectory(bench/startup)
 if(VELMORA_WINDOWS_TESTS)
     add_subdirectory(tests/windows)
 endif()

@@ -316,5 +316,56 @@ class CarriedScreensavers(unittest.TestCase):
                 self.assertIn(stream, installer)
 
 
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA = 0x0020
+IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE = 0x0040
+IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
+IMAGE_DIRECTORY_ENTRY_BASERELOC = 5
+IMAGE_SCN_MEM_EXECUTE = 0x20000000
+IMAGE_SCN_MEM_WRITE = 0x80000000
+
+
+class ReleaseHardening(unittest.TestCase):
+    """Every shipped executable asks Windows for ASLR and DEP and has no
+    section that is both writable and executable."""
+
+    FILES = ["VELMORA_EXE_I686", "VELMORA_EXE_X86_64", "VELMORA_SAVER_I686", "VELMORA_SAVER_X86_64"]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.images = []
+        for env in cls.FILES:
+            with open(os.environ[env], "rb") as f:
+                cls.images.append((env, pefile.PE(data=f.read(), fast_load=True)))
+
+    def test_aslr_and_dep_requested(self):
+        for env, pe in self.images:
+            with self.subTest(env):
+                self.check_aslr_and_dep(env, pe)
+
+    def check_aslr_and_dep(self, env, pe):
+        flags = pe.OPTIONAL_HEADER.DllCharacteristics
+        wanted = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT
+        if pe.OPTIONAL_HEADER.Magic == 0x20B:
+            wanted |= IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA
+            self.assertGreater(pe.OPTIONAL_HEADER.ImageBase, 0xFFFFFFFF, env)
+        self.assertEqual(flags & wanted, wanted, f"{env}: DllCharacteristics {flags:#06x}")
+        # Without relocations the loader could not move the image at all.
+        self.assertFalse(pe.FILE_HEADER.Characteristics & IMAGE_FILE_RELOCS_STRIPPED, env)
+        relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[IMAGE_DIRECTORY_ENTRY_BASERELOC]
+        self.assertGreater(relocations.Size, 0, f"{env}: no base relocations")
+
+    def test_no_section_writable_and_executable(self):
+        for env, pe in self.images:
+            with self.subTest(env):
+                self.check_sections(env, pe)
+
+    def check_sections(self, env, pe):
+        both = IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_MEM_WRITE
+        offenders = [s.Name.rstrip(b"\0").decode("ascii", "replace")
+                     for s in pe.sections if s.Characteristics & both == both]
+        self.assertEqual(offenders, [], f"{env}: sections both writable and executable")
+
+
 if __name__ == "__main__":
     unittest.main()

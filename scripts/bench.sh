@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the benchmarks in one go: the
+# picture decoder against memset, the installer's start-up against a minimal
+# window program under Wine, and its size against an NSIS installer carrying
+# the same screensaver; ends with a summary of every figure and its ratio.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELMORA_BUILD_DIR:-$root/build}
+export VELMORA_BUILD_DIR=$build
+# The Debian Python, which has python3-xlib.
+python=/usr/bin/python3
+
+"$root/scripts/install-deps.sh"
+mkdir -p "$build"
+build_log=$build/bench-build.log
+echo "Building into $build (log: $build_log)"
+if ! "$root/scripts/build.sh" >"$build_log" 2>&1; then
+    tail -n 40 "$build_log"
+    echo "bench.sh: the build failed, see $build_log" >&2
+    exit 1
+fi
+
+results=$(mktemp -d)
+trap 'rm -rf "$results"' EXIT
+
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(wine --version 2>/dev/null); $(makensis -VERSION)"
+echo
+
+echo "== Picture decoder (build/bench/rld_decode_bench)"
+# Its reporter colours the table whatever the terminal: the codes are dropped.
+"$build/bench/rld_decode_bench" | sed -u 's/\x1b\[[0-9;]*m//g' | tee "$results/decode.txt"
+echo
+
+echo "== Start-up"
+"$python" "$root/bench/startup_bench.py" --build-dir "$build" --json "$results/startup.json"
+echo
+
+echo "== Size"
+"$python" "$root/bench/size_bench.py" --build-dir "$build" --json "$results/size.json"
+echo
+
+"$python" "$root/bench/bench_summary.py" --decode "$results/decode.txt" \
+    --startup "$results/startup.json" --size "$results/size.json"
