@@ -28,8 +28,7 @@ echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(wine --version 2>/dev/null
 echo
 
 echo "== Picture decoder (build/bench/rld_decode_bench)"
-# Its reporter colours the table whatever the terminal: the codes are dropped.
-"$build/bench/rld_decode_bench" | sed -u 's/\x1b\[[0-9;]*m//g' | tee "$results/decode.txt"
+"$build/bench/rld_decode_bench" | tee "$results/decode.txt"
 echo
 
 echo "== Start-up"
