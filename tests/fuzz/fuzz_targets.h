@@ -15,4 +15,8 @@ int FuzzRldDecode(const uint8_t* Data, size_t Size);
 // the buffer could not be had), then the zlib stream.
 int FuzzPayloadInflate(const uint8_t* Data, size_t Size);
 
+// Input: one byte of longest run (0: the format's limit), then either a PPM
+// file (starting "P6") or stored pixels, three bytes each.
+int FuzzRldEncode(const uint8_t* Data, size_t Size);
+
 } // namespace VelmoraFuzz

@@ -53,7 +53,15 @@ def main():
         "empty-file": capacity(0) + b"\x00" + zlib.compress(b""),
         "stored-block": capacity(16) + b"\x00" + zlib.compress(b"0123456789abcdef", 0),
     }
-    for folder, seeds in (("rld_decode", rld), ("payload_inflate", inflate)):
+    # A 4 x 3 picture with a run, a literal and a run over a row's end.
+    pixels = bytes([9, 9, 9] * 5 + [1, 2, 3, 4, 5, 6] + [7, 7, 7] * 5)
+    encode = {
+        "ppm-4x3": b"\x00P6\n# comment\n4 3\n255\n" + pixels,
+        "ppm-runs-of-two": b"\x02P6 4 3 255\n" + pixels,
+        "raw-pixels": b"\x01" + pixels,
+        "ppm-bad-maxval": b"\x00P6 1 1 65535\n\x00\x00\x00",
+    }
+    for folder, seeds in (("rld_decode", rld), ("payload_inflate", inflate), ("rld_encode", encode)):
         os.makedirs(os.path.join(corpus, folder), exist_ok=True)
         for name, data in seeds.items():
             with open(os.path.join(corpus, folder, "seed-" + name), "wb") as out:

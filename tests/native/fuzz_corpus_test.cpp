@@ -47,6 +47,10 @@ TEST(FuzzCorpus, RldDecodeInputsReplay) {
     EXPECT_GE(Replay("rld_decode", VelmoraFuzz::FuzzRldDecode), 9u);
 }
 
+TEST(FuzzCorpus, RldEncodeInputsReplay) {
+    EXPECT_GE(Replay("rld_encode", VelmoraFuzz::FuzzRldEncode), 4u);
+}
+
 TEST(FuzzCorpus, PayloadInflateInputsReplay) {
     EXPECT_GE(Replay("payload_inflate", VelmoraFuzz::FuzzPayloadInflate), 8u);
 }
