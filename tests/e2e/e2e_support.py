@@ -1,7 +1,11 @@
 """What the end-to-end tests share: the built programs, the output folder, and
 the installer window's geometry as a person sees it on the screen."""
 
+import configparser
+import json
 import os
+import select
+import subprocess
 import time
 import unittest
 
@@ -100,3 +104,103 @@ class Installer:
 
     def wait_for_exit(self, timeout=30):
         return self.host.wait_process(self.process, timeout)
+
+
+# ----------------------------------------------------------------------------
+# Faults from outside the installer: a program holding a file, the installed
+# file's state, the installer's own process.
+
+# Where the first button's caption is drawn (client coordinates, inclusive).
+FIRST_CAPTION_BOX = (36, 34, 109, 56)
+
+
+def answer_box(test, host, caption, text, key=None, button=None, rest_at=None):
+    """Waits for the message box, checks its text and answers it with a key or
+    a click on the button with that id; after a click the pointer goes back to
+    rest_at (screen coordinates) when given. Returns the box as the probe saw it.
+    (Only after a click: a synchronous move to where the pointer already is
+    waits for a motion that never comes.)"""
+    box = host.wait_for_dialog(caption, timeout=30)
+    test.assertEqual(text, box["text"])
+    if key is not None:
+        host.key(key, title=caption)
+    else:
+        rect = [b for b in box["buttons"] if b["id"] == button][0]["rect"]
+        host.move_mouse((rect["left"] + rect["right"]) // 2, (rect["top"] + rect["bottom"]) // 2)
+        host.click()
+    host.wait_for_no_dialog(caption, timeout=30)
+    if button is not None and rest_at is not None:
+        host.move_mouse(*rest_at)
+    return box
+
+
+def first_caption_pixels(installer, shot=None):
+    """The first button's caption area as rows of pixels."""
+    shot = shot or installer.host.pixels()
+    left, top, right, bottom = FIRST_CAPTION_BOX
+    return [[shot.pixel(*installer.screen_point((x, y))) for x in range(left, right + 1)]
+            for y in range(top, bottom + 1)]
+
+
+def caption_width(rows):
+    """How many columns the highlighted caption's white text spans."""
+    columns = [x for x in range(len(rows[0])) if any(min(row[x]) >= 250 for row in rows)]
+    return columns[-1] - columns[0] + 1 if columns else 0
+
+
+def system_ini_setting(windows_dir, section="boot", key="SCRNSAVE.EXE"):
+    """A value of the prefix's system.ini as the file holds it, or None."""
+    ini = configparser.ConfigParser(strict=False, interpolation=None)
+    ini.read(os.path.join(windows_dir, "system.ini"), encoding="latin-1")
+    return ini.get(section, key, fallback=None)
+
+
+def process_cpu_seconds(pid):
+    """User plus system CPU time that the Unix process `pid` has used so far."""
+    with open(f"/proc/{pid}/stat", "rb") as f:
+        stat = f.read()
+    # Fields after the parenthesised command name; utime and stime are the
+    # 14th and 15th fields of the whole line.
+    fields = stat[stat.rfind(b")") + 2 :].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def process_command_line(pid):
+    with open(f"/proc/{pid}/cmdline", "rb") as f:
+        return [part.decode(errors="replace") for part in f.read().split(b"\0") if part]
+
+
+class FileHolder:
+    """Another Windows program (winprobe hold-file) that keeps a file open
+    without sharing until release() or the end of the host."""
+
+    def __init__(self, host, windows_path, timeout=30):
+        self.host = host
+        self.process = host.start([host.probe_exe, "hold-file", "--path", windows_path],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        # Read one line with a deadline, never up to the end of the pipe: Wine's
+        # helper processes may inherit it.
+        line = b""
+        deadline = time.monotonic() + timeout
+        fd = self.process.stdout.fileno()
+        while not line.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                self.release()
+                raise AssertionError(f"hold-file printed nothing within {timeout} s")
+            chunk = os.read(fd, 4096)
+            if not chunk:
+                break
+            line += chunk
+        self.report = json.loads(line) if line.strip() else {}
+        if not self.report.get("held"):
+            self.release()
+            raise AssertionError(f"hold-file could not open {windows_path}: {self.report}")
+
+    def release(self, timeout=30):
+        """Lets the file go; returns the holder's exit code."""
+        if self.process.stdin and not self.process.stdin.closed:
+            self.process.stdin.close()
+        code = self.host.wait_process(self.process, timeout)
+        self.process.stdout.close()
+        return code

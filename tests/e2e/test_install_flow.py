@@ -7,7 +7,7 @@ import os
 import shutil
 import unittest
 
-from e2e_support import Installer, new_host, output_dir, poll_until, required_path
+from e2e_support import Installer, answer_box, new_host, output_dir, poll_until, required_path
 
 TARGET_NAME = "Velmora.scr"
 SAVER_CLASS = "VelmoraSaver"
@@ -56,22 +56,10 @@ class InstallFlow(unittest.TestCase):
         return columns[-1] - columns[0] + 1 if columns else 0
 
     def answer(self, caption, text, key=None, button=None, installer=None):
-        """Waits for the message box, checks its text, and answers it with a key
-        or a click on the button with that id."""
-        box = self.host.wait_for_dialog(caption, timeout=30)
-        self.assertEqual(text, box["text"])
-        if key is not None:
-            self.host.key(key, title=caption)
-        else:
-            rect = [b for b in box["buttons"] if b["id"] == button][0]["rect"]
-            self.host.move_mouse((rect["left"] + rect["right"]) // 2,
-                                 (rect["top"] + rect["bottom"]) // 2)
-            self.host.click()
-        self.host.wait_for_no_dialog(caption, timeout=30)
-        if installer is not None:
-            # Back on the menu: rest the pointer away from the buttons again.
-            installer.host.move_mouse(*installer.screen_point((300, 300)))
-        return box
+        """Answers the message box; after a click on it, the pointer rests away
+        from the menu's buttons again."""
+        rest_at = installer.screen_point((300, 300)) if installer is not None else None
+        return answer_box(self, self.host, caption, text, key=key, button=button, rest_at=rest_at)
 
     def system_ini_setting(self):
         ini = configparser.ConfigParser(strict=False, interpolation=None)

@@ -7,6 +7,14 @@
 //   winprobe press-button --caption TEXT --id N
 //   winprobe screen
 //   winprobe cursor          (the pointer's shape handle and position)
+//   winprobe close-window [--class NAME] [--title TEXT] [--how close|syscommand]
+//   winprobe hold-file --path PATH
+//
+// close-window posts WM_CLOSE (or WM_SYSCOMMAND SC_CLOSE, what the close box and Alt+F4
+// send) to every matching top-level window, as another program ending it would.
+// hold-file opens an existing file for reading without sharing, prints one line when
+// it holds it and keeps it open until its standard input ends (or it is killed); then
+// it closes the file and exits with 0. A file it cannot open gives exit code 1.
 //
 // Exit code: 0 found, 1 not found, 2 usage error.
 // Texts are read as UTF-16 and written as ASCII JSON (anything else as \uXXXX), so the
@@ -272,7 +280,11 @@ int Usage() {
     std::fputs("usage: winprobe window [--class NAME] [--title TEXT]\n"
                "       winprobe dialogs\n"
                "       winprobe press-button --caption TEXT --id N\n"
-               "       winprobe screen\n",
+               "       winprobe screen\n"
+               "       winprobe cursor\n"
+               "       winprobe close-window [--class NAME] [--title TEXT] "
+               "[--how close|syscommand]\n"
+               "       winprobe hold-file --path PATH\n",
                stderr);
     return ProbeUsage;
 }
@@ -283,9 +295,13 @@ struct ProbeOptions {
     bool hasTitle = false;
     bool hasCaption = false;
     bool hasId = false;
+    bool hasPath = false;
+    bool hasHow = false;
     std::wstring className;
     std::wstring title;
     std::wstring caption;
+    std::wstring path;
+    std::wstring how;
     long id = 0;
 };
 
@@ -305,6 +321,12 @@ bool ParseOptions(const std::vector<std::wstring>& args, size_t first, ProbeOpti
         } else if (name == L"--caption") {
             options.hasCaption = true;
             options.caption = value;
+        } else if (name == L"--path") {
+            options.hasPath = true;
+            options.path = value;
+        } else if (name == L"--how") {
+            options.hasHow = true;
+            options.how = value;
         } else if (name == L"--id") {
             wchar_t* end = nullptr;
             options.id = std::wcstol(value.c_str(), &end, 0);
@@ -392,6 +414,68 @@ int CommandCursor() {
     return ProbeFound;
 }
 
+bool MatchesWindow(HWND hwnd, const ProbeOptions& options) {
+    return (!options.hasClass || ClassName(hwnd) == options.className) &&
+           (!options.hasTitle || WindowText(hwnd) == options.title);
+}
+
+// Asks every matching top-level window to close, the way another program or the
+// window's close box would; the window's own thread does the rest.
+int CommandCloseWindow(const ProbeOptions& options) {
+    const bool sysCommand = options.hasHow && options.how == L"syscommand";
+    int found = 0;
+    for (HWND hwnd : TopLevelWindows()) {
+        if (!MatchesWindow(hwnd, options)) {
+            continue;
+        }
+        const BOOL posted = sysCommand ? PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0)
+                                       : PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        std::string out = "{";
+        AppendField(out, "hwnd", HandleNumber(hwnd));
+        AppendField(out, "message", sysCommand ? L"WM_SYSCOMMAND" : L"WM_CLOSE");
+        AppendBool(out, "posted", posted != FALSE);
+        AppendField(out, "pid", WindowProcessId(hwnd));
+        out += "}";
+        PrintLine(out);
+        if (posted) {
+            ++found;
+        }
+    }
+    return found ? ProbeFound : ProbeNotFound;
+}
+
+// Reads standard input to its end (or its failure); bytes read mean nothing.
+void WaitForEndOfInput() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    char buffer[256];
+    DWORD got = 0;
+    while (ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+    }
+}
+
+int CommandHoldFile(const ProbeOptions& options) {
+    const HANDLE file = CreateFileW(options.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string out = "{";
+    AppendField(out, "path", options.path);
+    AppendBool(out, "held", file != INVALID_HANDLE_VALUE);
+    if (file == INVALID_HANDLE_VALUE) {
+        AppendField(out, "error", static_cast<long long>(GetLastError()));
+        out += "}";
+        PrintLine(out);
+        return ProbeNotFound;
+    }
+    AppendField(out, "pid", static_cast<long long>(GetCurrentProcessId()));
+    out += "}";
+    PrintLine(out);
+    WaitForEndOfInput();
+    CloseHandle(file);
+    return ProbeFound;
+}
+
 int ProbeMain() {
     std::vector<std::wstring> args = SplitCommandLine(GetCommandLineW());
     if (args.size() < 2) {
@@ -400,6 +484,11 @@ int ProbeMain() {
     const std::wstring& command = args[1];
     ProbeOptions options;
     if (!ParseOptions(args, 2, options)) {
+        return Usage();
+    }
+    // --path and --how belong to the commands that act; the others refuse them as before.
+    if ((options.hasPath && command != L"hold-file") ||
+        (options.hasHow && command != L"close-window")) {
         return Usage();
     }
     if (command == L"window" && !options.hasCaption && !options.hasId) {
@@ -417,6 +506,14 @@ int ProbeMain() {
     }
     if (command == L"cursor" && args.size() == 2) {
         return CommandCursor();
+    }
+    if (command == L"close-window" && (options.hasClass || options.hasTitle) &&
+        !options.hasCaption && !options.hasId && !options.hasPath &&
+        (!options.hasHow || options.how == L"close" || options.how == L"syscommand")) {
+        return CommandCloseWindow(options);
+    }
+    if (command == L"hold-file" && options.hasPath && args.size() == 4) {
+        return CommandHoldFile(options);
     }
     return Usage();
 }
