@@ -7,13 +7,11 @@ import os
 import shutil
 import unittest
 
-from e2e_support import Installer, answer_box, new_host, output_dir, poll_until, required_path
+from e2e_support import (Installer, answer_box, caption_width, first_caption_pixels, new_host,
+                         output_dir, poll_until, required_path)
 
 TARGET_NAME = "Velmora.scr"
 SAVER_CLASS = "VelmoraSaver"
-
-# Where the first button's caption is drawn (client coordinates, inclusive).
-CAPTION_BOX = (36, 34, 109, 56)
 
 
 class InstallFlow(unittest.TestCase):
@@ -41,20 +39,6 @@ class InstallFlow(unittest.TestCase):
             process.kill()
             process.wait()
 
-    def caption_pixels(self, installer):
-        """The first button's caption area as rows of pixels."""
-        shot = self.host.pixels()
-        left, top, right, bottom = CAPTION_BOX
-        return [[shot.pixel(*installer.screen_point((x, y))) for x in range(left, right + 1)]
-                for y in range(top, bottom + 1)]
-
-    @staticmethod
-    def caption_width(rows):
-        """How many columns the highlighted caption's white text spans."""
-        columns = [x for x in range(len(rows[0]))
-                   if any(min(row[x]) >= 250 for row in rows)]
-        return columns[-1] - columns[0] + 1 if columns else 0
-
     def answer(self, caption, text, key=None, button=None, installer=None):
         """Answers the message box; after a click on it, the pointer rests away
         from the menu's buttons again."""
@@ -69,7 +53,7 @@ class InstallFlow(unittest.TestCase):
     def test_1_install_by_keys_and_restart_reads_reinstall(self):
         self.assertFalse(os.path.exists(self.target))
         installer = self.start()
-        install_caption = self.caption_pixels(installer)
+        install_caption = first_caption_pixels(installer)
 
         installer.keys("Return")
         self.answer(" Installation completed ", " Program installed in desired manner",
@@ -80,17 +64,17 @@ class InstallFlow(unittest.TestCase):
 
         # The caption changes in place: the first button now reads "Reinstall",
         # which is wider than "Install" in the same font.
-        poll_until(lambda: self.caption_pixels(installer) != install_caption, 20,
+        poll_until(lambda: first_caption_pixels(installer) != install_caption, 20,
                    "first button's caption did not change after Install")
-        reinstall_caption = self.caption_pixels(installer)
-        self.assertGreater(self.caption_width(reinstall_caption),
-                           self.caption_width(install_caption) + 8)
+        reinstall_caption = first_caption_pixels(installer)
+        self.assertGreater(caption_width(reinstall_caption),
+                           caption_width(install_caption) + 8)
         installer.keys("Escape")
         self.assertEqual(0, installer.wait_for_exit())
 
         # A new start finds the file: the same "Reinstall" pixels from the start.
         installer = self.start()
-        self.assertEqual(reinstall_caption, self.caption_pixels(installer))
+        self.assertEqual(reinstall_caption, first_caption_pixels(installer))
         installer.keys("Escape")
         self.assertEqual(0, installer.wait_for_exit())
 
