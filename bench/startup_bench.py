@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Start-up benchmark: time from process start to the first painted window, for the
-installer (x86_64 VelmoraSetup.exe) against the smallest Win32 program that registers a
-class and shows a window (bench/startup/minimal_window.exe, same build settings).
+installer (VelmoraSetup.exe) against the smallest Win32 program that registers a class
+and shows a window (bench/startup/minimal_window.exe, same build settings), both of the
+architecture the tests run (i686 under 32-bit Wine where this kernel runs 32-bit code).
+Under 32-bit Wine the NSIS installer that size_bench.py builds runs as a third program;
+its first window counts as painted when it is mapped, and it is ended by a kill.
 
 Both run under the same Wine, on the same Xvfb display, in one WineHost (one prefix,
 one warm wineserver), interleaved: warm-up runs first (one of each, not counted; they
@@ -35,7 +38,8 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
 sys.path.insert(0, HERE)
 
-from winehost import WineHost  # noqa: E402
+import winehost  # noqa: E402
+from size_bench import make_nsis  # noqa: E402
 from rld_picture import decode_rld, matches_ppm  # noqa: E402
 
 try:
@@ -63,6 +67,7 @@ class Program:
         self.expected = None  # [((x, y), (r, g, b)), ...] in client coordinates
         self.mapped = []
         self.painted = []
+        self.killed = False
 
 
 class XWatch:
@@ -185,6 +190,10 @@ def time_one_run(host, watch, program):
 
 
 def end_program(host, program, proc):
+    if program.killed:
+        proc.kill()
+        proc.wait()
+        return
     host.key("Escape", title=program.title)
     code = host.wait_process(proc, RUN_DEADLINE)
     if code != 0:
@@ -195,11 +204,11 @@ def warm_up(host, watch, program, picture):
     """One uncounted run: loads the files into the cache and measures, through the
     window probe, where the client area lies inside the X window."""
     proc, wid, _, _ = time_one_run(host, watch, program)
-    window = host.wait_for_window(title=program.title)
+    window = host.wait_for_window(program.title, proc)
     ox, oy = watch.origin(wid)
-    client = window["client"]
-    program.client_offset = (client["left"] - ox, client["top"] - oy)
-    client_size = (client["right"] - client["left"], client["bottom"] - client["top"])
+    left, top, right, bottom = window["client"]
+    program.client_offset = (left - ox, top - oy)
+    client_size = (right - left, bottom - top)
     end_program(host, program, proc)
     return client_size
 
@@ -227,7 +236,7 @@ def main():
     parser.add_argument("--json", help="also write the figures to this file")
     args = parser.parse_args()
     build_dir = os.path.abspath(args.build_dir)
-    windows_dir = os.path.join(build_dir, "windows-x86_64")
+    windows_dir = os.path.join(build_dir, "windows-" + winehost.ARCH)
     setup = Program("VelmoraSetup.exe", os.path.join(windows_dir, "VelmoraSetup.exe"),
                     SETUP_TITLE)
     minimal = Program("minimal_window.exe",
@@ -243,8 +252,14 @@ def main():
     if not matches_ppm(picture, os.path.join(ROOT, "src", "data", "background.ppm")):
         sys.exit("startup_bench.py: the decoded RLD picture differs from background.ppm")
 
-    root = os.path.join(build_dir, "bench-output")
-    with WineHost(root, "startup-bench", probe_exe=probe) as host:
+    os.environ.update(VELMORA_TEST_OUTPUT=os.path.join(build_dir, "bench-output"),
+                      VELMORA_PROBE=probe)
+    programs = [setup, minimal]
+    if winehost.ARCH == "i686":
+        nsis_exe = make_nsis(os.path.join(windows_dir, "Velmora.scr"), tempfile.mkdtemp())[0]
+        programs.append(Program("NSIS installer", nsis_exe, SETUP_TITLE))
+        programs[-1].killed = True
+    with winehost.WineHost("startup-bench") as host:
         watch = XWatch(host.display)
         setup_client = warm_up(host, watch, setup, picture)
         minimal_client = warm_up(host, watch, minimal, picture)
@@ -254,24 +269,26 @@ def main():
             if point[0] >= minimal_client[0] or point[1] >= minimal_client[1]:
                 raise AssertionError(f"probe point {point} lies outside the minimal "
                                      f"window's {minimal_client} client area")
+        if len(programs) == 3:
+            time_one_run(host, watch, programs[2])[0].kill()  # warm-up
         for _ in range(args.runs):
-            for program in (setup, minimal):
+            for program in programs:
                 proc, _, mapped_at, painted_at = time_one_run(host, watch, program)
                 program.mapped.append(mapped_at)
                 program.painted.append(painted_at)
                 end_program(host, program, proc)
 
-    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True,
+    wine_version = subprocess.run([winehost.LOADER, "--version"], capture_output=True, text=True,
                                   check=False).stdout.strip()
     results = {"wine": wine_version, "runs": args.runs, "programs": {}}
-    print(f"Start-up to the first painted window, {wine_version}, x86_64 builds, one prefix "
+    print(f"Start-up to the first painted window, {wine_version}, {winehost.ARCH} builds, one prefix "
           f"with a warm wineserver, one Xvfb display; {args.runs} runs each, interleaved, "
           f"after one warm-up run each; polled every {POLL_INTERVAL * 1000:g} ms")
     print("  probe points (client x, y) -> installer colour: " + ", ".join(
         f"{p} -> #{c[0]:02x}{c[1]:02x}{c[2]:02x}" for p, c in setup.expected)
         + f"; minimal colour #{MINIMAL_COLOUR[0]:02x}{MINIMAL_COLOUR[1]:02x}"
           f"{MINIMAL_COLOUR[2]:02x}")
-    for program in (setup, minimal):
+    for program in programs:
         painted = summarise(program.painted)
         mapped = summarise(program.mapped)
         results["programs"][program.label] = {"painted": painted, "mapped": mapped,

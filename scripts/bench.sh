@@ -20,11 +20,14 @@ if ! "$root/scripts/build.sh" >"$build_log" 2>&1; then
     exit 1
 fi
 
+# The start-up figures come from the architecture the tests run.
+VELMORA_ARCH=$(sed -n 's/^VELMORA_TEST_ARCH:INTERNAL=//p' "$build/CMakeCache.txt")
+export VELMORA_ARCH
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
-echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(wine --version 2>/dev/null); $(makensis -VERSION)"
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(/usr/lib/wine/wine64 --version 2>/dev/null); $(makensis -VERSION)"
 echo
 
 echo "== Picture decoder (build/bench/rld_decode_bench)"

@@ -1,13 +1,14 @@
 #!/usr/bin/python3
-"""Runs the built installer under 64-bit Wine in build/run-prefix.
+"""Runs the built installer under Wine in build/run-prefix: the i686 build (the
+release product) under 32-bit Wine where this machine can run it, otherwise the
+x86_64 build of the same sources under 64-bit Wine.
 
 With a usable $DISPLAY the window opens there and the script returns the
 installer's exit code when the user ends it. Without one, it starts a virtual
 display (Xvfb), waits for the window, saves a screenshot, says where, and
 ends the installer with Esc.
 
-The x86_64 build is the one that runs here: these machines cannot execute
-32-bit x86 code. On Windows, run build/windows-i686/VelmoraSetup.exe.
+On Windows, run build/windows-i686/VelmoraSetup.exe.
 """
 
 import os
@@ -18,8 +19,12 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.environ.get("VELMORA_BUILD_DIR", os.path.join(ROOT, "build"))
-EXE = os.path.join(BUILD, "windows-x86_64", "VelmoraSetup.exe")
-PREFIX = os.path.join(BUILD, "run-prefix")
+I686 = subprocess.run(["bash", os.path.join(ROOT, "scripts", "kernel-runs-i386.sh")]).returncode == 0 \
+    and os.path.exists("/usr/lib/wine/wine")
+ARCH, LOADER, SERVER = (("i686", "/usr/lib/wine/wine", "/usr/lib/wine/wineserver32") if I686 else
+                        ("x86_64", "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64"))
+EXE = os.path.join(BUILD, "windows-" + ARCH, "VelmoraSetup.exe")
+PREFIX = os.path.join(BUILD, "run-prefix-" + ARCH)
 SCREENSHOT = os.path.join(BUILD, "run-screenshot.png")
 TITLE = " Setup"
 
@@ -29,6 +34,9 @@ def wine_environment(display):
     env.update({
         "DISPLAY": display,
         "WINEPREFIX": PREFIX,
+        "WINEARCH": "win32" if I686 else "win64",
+        "WINELOADER": LOADER,
+        "WINESERVER": SERVER,
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
     })
@@ -47,7 +55,7 @@ def boot_prefix(env):
     if os.path.exists(os.path.join(PREFIX, "system.reg")):
         return
     print(f"Creating the Wine prefix {PREFIX} ...", flush=True)
-    subprocess.run(["wine", "wineboot", "-i"], env=env, check=True,
+    subprocess.run([LOADER, "wineboot", "-i"], env=env, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -90,7 +98,7 @@ def run_on_virtual_display():
     env = wine_environment(display)
     try:
         boot_prefix(env)
-        installer = subprocess.Popen(["wine", EXE], env=env)
+        installer = subprocess.Popen([LOADER, EXE], env=env)
         window = poll(lambda: find_window(env), 60, "the installer window did not appear")
         # The menu paints right after the window appears; wait until the
         # screen shows more than the window's white background.
@@ -109,7 +117,7 @@ def run_on_virtual_display():
         print(f"Ended it with Esc; exit code {code}.")
         return code
     finally:
-        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        subprocess.run([SERVER, "-k"], env=env, stderr=subprocess.DEVNULL)
         xvfb.terminate()
         xvfb.wait()
 
@@ -117,15 +125,15 @@ def run_on_virtual_display():
 def main():
     if not os.path.exists(EXE):
         raise SystemExit(f"run_installer: {EXE} is not built (run scripts/build.sh)")
-    for tool in ("wine", "xdotool", "Xvfb", "import"):
+    for tool in (LOADER, "xdotool", "Xvfb", "import"):
         if shutil.which(tool) is None:
             raise SystemExit(f"run_installer: {tool} is missing (run scripts/install-deps.sh)")
     display = os.environ.get("DISPLAY", "")
     if display_usable(display):
         env = wine_environment(display)
         boot_prefix(env)
-        print(f"Running {EXE} on {display} in the prefix {PREFIX}", flush=True)
-        return subprocess.run(["wine", EXE], env=env).returncode
+        print(f"Running {EXE} ({ARCH}) on {display} in the prefix {PREFIX}", flush=True)
+        return subprocess.run([LOADER, EXE], env=env).returncode
     return run_on_virtual_display()
 
 

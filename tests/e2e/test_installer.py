@@ -1,0 +1,272 @@
+"""The real installer in a fresh Wine prefix on a 1024 x 768 display, driven
+with keys and the mouse as a person would; then the screensaver it installs,
+and faults from outside: a file another program holds, the window closed by
+another program. All cases share one prefix and start from no installed file.
+The first case whose installer window never appears fails; the rest are
+skipped rather than each waiting for a window that will not come."""
+
+import configparser
+import json
+import os
+import select
+import shutil
+import subprocess
+import unittest
+
+from winehost import WineHost, poll
+
+EXE = os.environ.get("VELMORA_EXE", "")
+SAVER = os.environ.get("VELMORA_SAVER", "")
+TITLE, CLASS = " Setup", "Velmora 2.01 installation setup"
+SELECTED, NORMAL = (176, 176, 240), (32, 32, 117)  # button fills
+FILL_POINTS = {1: (40, 55), 2: (40, 115), 3: (40, 175)}  # clear of the captions
+CENTRES = {1: (72, 45), 2: (72, 105), 3: (72, 165)}
+REST = (300, 300)  # on the picture, away from the buttons
+CAPTION_BOX = (36, 34, 110, 57)  # where the first button's caption is drawn
+QUESTION = "This will remove Velmora from the system."
+NOT_FOUND = " Setup did not find the installed file(s) on your system"
+OLD_COPY = b"an installed copy that must not be lost\r\n" * 64
+
+
+def artifact(name):
+    folder = os.path.join(os.environ.get("VELMORA_TEST_OUTPUT", "test-output"), "artifacts")
+    os.makedirs(folder, exist_ok=True)
+    return os.path.join(folder, name)
+
+
+class Installer:
+    def __init__(self, host):
+        self.host = host
+        host.move_mouse(host.width - 1, host.height - 1)
+        self.proc = host.start([EXE])
+        self.window = host.wait_for_window(TITLE, self.proc, CLASS)
+        self.left, self.top = self.window["client"][:2]
+        # Wine learns where the pointer is only from moves over its windows,
+        # and the menu judges every message's point as a hover.
+        host.move_mouse(*self.at(REST))
+
+    def at(self, point):
+        return (self.left + point[0], self.top + point[1])
+
+    def highlighted(self):
+        pixel = self.host.pixels()
+        fills = {n: pixel(*self.at(p)) for n, p in FILL_POINTS.items()}
+        light = [n for n, fill in fills.items() if fill == SELECTED]
+        dark = [n for n, fill in fills.items() if fill == NORMAL]
+        return light[0] if len(light) == 1 and len(dark) == 2 else None
+
+    def wait_for_highlight(self, entry):
+        poll(lambda: self.highlighted() == entry, 20,
+             lambda: f"button {entry} not highlighted (seen: {self.highlighted()})")
+
+    def caption_pixels(self):
+        pixel = self.host.pixels()
+        left, top, right, bottom = CAPTION_BOX
+        return [pixel(*self.at((x, y))) for y in range(top, bottom) for x in range(left, right)]
+
+    def keys(self, *names):
+        self.host.key(*names, title=TITLE)
+
+    def click(self, entry):
+        self.host.move_mouse(*self.at(CENTRES[entry]))
+        self.host.click()
+
+    def answer(self, test, caption, text, key="Return", button=None):
+        """Checks the message box's text and answers it with a key or a click
+        on the button with that id; returns the box as seen."""
+        box = self.host.wait_for_dialog(caption)
+        test.assertEqual(text, box["text"])
+        if button is None:
+            self.host.key(key, title=caption)
+        else:
+            left, top, right, bottom = next(b for b in box["buttons"] if b["id"] == button)["rect"]
+            self.host.move_mouse((left + right) // 2, (top + bottom) // 2)
+            self.host.click()
+        self.host.wait_for_no_dialog(caption)
+        self.host.move_mouse(*self.at(REST))
+        return box
+
+    def exit_code(self):
+        return self.host.wait_process(self.proc, 30)
+
+
+class InstallerCase(unittest.TestCase):
+    broken = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.host = WineHost("installer").__enter__()
+        cls.target = os.path.join(cls.host.windows_dir, "Velmora.scr")
+        cls.ini = os.path.join(cls.host.windows_dir, "system.ini")
+        with open(SAVER, "rb") as f:
+            cls.saver = f.read()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.host.__exit__(None, None, None)
+
+    def setUp(self):
+        if os.path.lexists(self.target):
+            os.unlink(self.target)
+
+    def start(self):
+        if InstallerCase.broken:
+            self.skipTest("the installer window never appeared: " + InstallerCase.broken)
+        try:
+            installer = Installer(self.host)
+        except AssertionError as e:
+            InstallerCase.broken = str(e)
+            raise
+        self.addCleanup(lambda: installer.proc.poll() is None and installer.proc.kill())
+        installer.wait_for_highlight(1)
+        return installer
+
+    def screensaver_setting(self):
+        ini = configparser.ConfigParser(strict=False, interpolation=None)
+        ini.read(self.ini, encoding="latin-1")
+        return ini.get("boot", "SCRNSAVE.EXE", fallback=None)
+
+    def read_target(self):
+        with open(self.target, "rb") as f:
+            return f.read()
+
+    # ------------------------------------------------------------------ the menu
+
+    def test_window_is_centred_and_keys_move_the_highlight(self):
+        installer = self.start()
+        # 600 x 450 and a title bar higher, framed; centred on 1024 x 768.
+        left, top, right, bottom = installer.window["rect"]
+        frame, title_bar = installer.left - left, installer.top - top - (installer.left - left)
+        self.assertEqual((212, 159, 600, 450 + title_bar),
+                         (left, top, right - left, bottom - top), f"frame {frame}")
+        self.host.screenshot(artifact("installer-window.png"))
+        # Keys the menu ignores change nothing; Up from the first entry wraps.
+        installer.keys("Left", "Right", "Tab", "space", "a", "Up")
+        installer.wait_for_highlight(3)
+        installer.keys("Down")
+        installer.wait_for_highlight(1)
+        installer.keys("Down")
+        installer.wait_for_highlight(2)
+        installer.keys("Escape")
+        self.assertEqual(0, installer.exit_code())
+
+        installer = self.start()
+        installer.keys("Down", "Down")
+        installer.wait_for_highlight(3)
+        installer.keys("Return")
+        self.assertEqual(0, installer.exit_code())
+
+    def test_pointer_highlights_and_a_release_on_exit_ends(self):
+        installer = self.start()
+        self.host.move_mouse(*installer.at(CENTRES[2]))
+        installer.wait_for_highlight(2)
+        hint = self.host.cursor()
+        self.host.move_mouse(*installer.at((300, 75)))
+        poll(lambda: self.host.cursor() != hint, 10, "the hint pointer stayed off the buttons")
+        # Pressed on Exit, released beside it: nothing runs.
+        self.host.move_mouse(*installer.at(CENTRES[3]))
+        installer.wait_for_highlight(3)
+        self.assertEqual(hint, self.host.cursor())
+        self.host.xdotool("mousedown", 1)
+        self.host.move_mouse(*installer.at(REST))
+        self.host.xdotool("mouseup", 1)
+        installer.click(2)
+        installer.answer(self, " File not found", NOT_FOUND)
+        self.assertIsNone(installer.proc.poll())
+        installer.click(3)
+        self.assertEqual(0, installer.exit_code())
+
+    # -------------------------------------------------------- install, uninstall
+
+    def test_install_then_uninstall(self):
+        installer = self.start()
+        install_caption = installer.caption_pixels()
+        installer.keys("Return")
+        installer.answer(self, " Installation completed ", " Program installed in desired manner")
+        self.assertTrue(self.read_target() == self.saver, "installed file differs from the build")
+        self.assertEqual("Velmora.scr", self.screensaver_setting())
+        poll(lambda: installer.caption_pixels() != install_caption, 20,
+             "the first button still reads as before the install")
+        reinstall_caption = installer.caption_pixels()
+        installer.keys("Escape")
+        self.assertEqual(0, installer.exit_code())
+
+        installer = self.start()
+        self.assertEqual(reinstall_caption, installer.caption_pixels())
+        installer.click(2)
+        box = installer.answer(self, " Uninstallation", QUESTION, button=2)  # Cancel
+        self.assertEqual({1, 2}, {b["id"] for b in box["buttons"]})
+        installer.click(2)
+        installer.answer(self, " Uninstallation", QUESTION, key="Return")  # Cancel is the default
+        self.assertTrue(os.path.exists(self.target))
+        installer.click(2)
+        installer.answer(self, " Uninstallation", QUESTION, button=1)
+        installer.answer(self, " Completed", " Software removed from your system.")
+        self.assertFalse(os.path.exists(self.target))
+        installer.click(2)
+        installer.answer(self, " File not found", NOT_FOUND)
+        installer.click(3)
+        self.assertEqual(0, installer.exit_code())
+
+    def test_screensaver_runs_full_screen_and_ends_on_a_key_not_on_jitter(self):
+        shutil.copyfile(SAVER, self.target)
+        self.host.move_mouse(512, 384)
+        proc = self.host.start([self.target, "/s"])
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        window = self.host.wait_for_window("Velmora", proc, "VelmoraSaver")
+        self.assertEqual([0, 0, 1024, 768], window["rect"])
+        grid = lambda: {self.host.pixels()(x, y) for x in range(0, 1024, 64)  # noqa: E731
+                        for y in range(0, 768, 64)}
+        poll(lambda: len(grid()) > 8, 20, "the screensaver drew no picture")
+        self.host.screenshot(artifact("screensaver.png"))
+        # A hand resting on the mouse moves it a pixel or two.
+        self.host.move_mouse(514, 385)
+        for _ in range(2):  # two more frames drawn after the small move
+            before = grid()
+            poll(lambda: grid() != before, 20, "the screensaver stopped drawing")
+        self.assertIsNone(proc.poll(), "the screensaver ended on a two-pixel move")
+        self.host.key("a", title="Velmora")
+        self.assertEqual(0, self.host.wait_process(proc))
+
+        proc = self.host.start([self.target, "/c"])
+        box = self.host.wait_for_dialog("Velmora")
+        self.assertEqual("Velmora has no options to set.", box["text"])
+        self.host.key("Return", title="Velmora")
+        self.assertEqual(0, self.host.wait_process(proc))
+
+    # ------------------------------------------------------------ from outside
+
+    def test_a_file_held_by_another_program_is_never_lost(self):
+        with open(self.target, "wb") as f:
+            f.write(OLD_COPY)
+        installer = self.start()
+        holder = self.host.start([self.host.probe_exe, "hold-file", "C:\\windows\\Velmora.scr"],
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(lambda: holder.poll() is None and holder.kill())
+        ready = select.select([holder.stdout], [], [], 20)[0]
+        self.assertTrue(ready and json.loads(holder.stdout.readline())["held"])
+        installer.click(2)
+        installer.answer(self, " Uninstallation", QUESTION, button=1)
+        installer.answer(self, " Error", " Failed to remove the file.")
+        installer.click(1)
+        installer.answer(self, " Error", " Failed to create the file :\rC:\\windows\\Velmora.scr")
+        self.assertEqual(OLD_COPY, self.read_target())
+        holder.stdin.close()
+        self.assertEqual(0, self.host.wait_process(holder))
+        installer.click(2)
+        installer.answer(self, " Uninstallation", QUESTION, button=1)
+        installer.answer(self, " Completed", " Software removed from your system.")
+        self.assertFalse(os.path.exists(self.target))
+        installer.keys("Escape")
+        self.assertEqual(0, installer.exit_code())
+
+    def test_closing_the_window_from_outside_ends_with_0(self):
+        for close in (lambda: self.host.probe("close-window", TITLE),
+                      lambda: installer.keys("alt+F4")):
+            installer = self.start()
+            close()
+            self.assertEqual(0, installer.exit_code())
+
+
+if __name__ == "__main__":
+    unittest.main()
