@@ -1,22 +1,39 @@
-// Bodies of the fuzz targets: libFuzzer runs them on generated inputs, the
-// native tests replay the kept corpus through them. A failed check aborts.
+// Fuzz target bodies, run by libFuzzer and by the native tests. A failed check
+// prints itself and returns 1, which libFuzzer's entry point turns into a crash.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#define FUZZ_CHECK(C)                                                                              \
+    do {                                                                                           \
+        if (!(C)) {                                                                                \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #C);             \
+            return 1;                                                                              \
+        }                                                                                          \
+    } while (0)
 
 namespace VelmoraFuzz {
 
-// Input: three bytes of destination capacity (little-endian, reduced below
-// 64 KiB and a little more), then the pixel stream.
+using Bytes = std::vector<uint8_t>;
+
+// Inputs: 3 bytes of capacity (little-endian, modulo 65,601), the pixel stream;
+// 3 bytes of buffer size (modulo 65,537), 1 of flags (bit 0: no buffer), the
+// zlib stream; 1 byte of longest run (0: no limit), a PPM file or BGR pixels.
 int FuzzRldDecode(const uint8_t* Data, size_t Size);
-
-// Input: three bytes of buffer size (little-endian), one byte of flags (bit 0:
-// the buffer could not be had), then the zlib stream.
 int FuzzPayloadInflate(const uint8_t* Data, size_t Size);
-
-// Input: one byte of longest run (0: the format's limit), then either a PPM
-// file (starting "P6") or stored pixels, three bytes each.
 int FuzzRldEncode(const uint8_t* Data, size_t Size);
 
 } // namespace VelmoraFuzz
+
+#ifdef VELMORA_FUZZ_TARGET // libFuzzer's entry point, in each target's own build
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    if (VELMORA_FUZZ_TARGET(Data, Size) != 0) {
+        std::abort();
+    }
+    return 0;
+}
+#endif

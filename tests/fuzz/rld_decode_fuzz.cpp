@@ -1,97 +1,46 @@
-// RldDecode against a plain byte-by-byte reading of the format, on any
-// stream and any destination size. Source and destination are heap blocks
-// of exactly their sizes, so the sanitizers see any access outside them.
+// RldDecode against a plain byte-by-byte reading of the format, on any stream
+// and destination size, both heap blocks of exactly their sizes.
 #include "data/rld_decode.h"
-#include "fuzz_check.h"
 #include "fuzz_targets.h"
 
 #include <cstring>
 
-namespace VelmoraFuzz {
-
-namespace {
-
-// Destinations up to 64 KiB and a little more: room for 16,000 pixels and
-// every count form, small enough for many runs a second.
-const size_t MaxCapacity = (1 << 16) + 64;
-
-// The format read one byte at a time: a start byte whose bit 0 says whether
-// a fill comes first, then counts (one byte: even, value >> 1; two bytes:
-// bit 0 set, bit 1 clear, value >> 2; four bytes: both set, value >> 3)
-// each followed by one pixel (fill) or Count pixels (literal), runs
-// alternating, until two zero bytes where a count is due.
-size_t ReferenceDecode(const uint8_t* Source, size_t Length, uint8_t* Out, size_t Capacity) {
-    const size_t Room = Capacity / 4;
-    size_t Pixels = 0;
-    if (Length == 0) {
-        return 0;
-    }
-    size_t At = 1;
-    bool Fill = (Source[0] & 1) != 0;
-    for (;;) {
-        if (Length - At < 2 || (Source[At] == 0 && Source[At + 1] == 0)) {
-            break;
-        }
-        const size_t Bytes = (Source[At] & 1) == 0 ? 1 : (Source[At] & 2) == 0 ? 2 : 4;
-        if (Length - At < Bytes) {
-            break;
-        }
+// A start byte (bit 0: a fill first), then fills (count, pixel) alternating with
+// literals (count, pixels) until two zero bytes where a count is due. Counts:
+// one byte (bit 0 clear, value >> 1), two (bits 01, >> 2) or four (bits 11,
+// >> 3), little-endian. Pixels are three bytes, written as four (the last 0)
+// into Out, which starts zeroed. Returns the number of bytes written.
+static size_t ReferenceDecode(const VelmoraFuzz::Bytes& In, VelmoraFuzz::Bytes& Out) {
+    size_t At = 1, Written = 0;
+    for (bool Fill = !In.empty() && (In[0] & 1); At + 2 <= In.size() && (In[At] | In[At + 1]);
+         Fill = !Fill) {
+        const size_t Bytes = (In[At] & 1) == 0 ? 1 : (In[At] & 2) == 0 ? 2 : 4;
         uint32_t Count = 0;
-        for (size_t Index = Bytes; Index-- > 0;) {
-            Count = Count << 8 | Source[At + Index];
+        for (size_t Index = Bytes; Index-- > 0 && At + Bytes <= In.size();) {
+            Count = Count << 8 | In[At + Index];
         }
-        Count >>= Bytes == 1 ? 1 : Bytes == 2 ? 2 : 3;
-        At += Bytes;
-        if (Fill && Length - At < 3) {
-            break;
-        }
-        uint32_t Done = 0;
-        for (; Done < Count && Pixels < Room; ++Done, ++Pixels) {
-            if (!Fill && Length - At < 3) {
-                break;
+        At += Bytes; // past the end when the count is cut: the loop stops
+        for (Count >>= Bytes == 4 ? 3 : Bytes; Count > 0; --Count, At += Fill ? 0 : 3) {
+            if (At + 3 > In.size() || Written + 4 > Out.size()) {
+                return Written;
             }
-            uint8_t* To = Out + Pixels * 4;
-            To[0] = Source[At];
-            To[1] = Source[At + 1];
-            To[2] = Source[At + 2];
-            To[3] = 0;
-            At += Fill ? 0 : 3;
+            std::memcpy(&Out[Written], &In[At], 3);
+            Written += 4;
         }
         At += Fill ? 3 : 0;
-        if (Done != Count) {
-            break;
-        }
-        Fill = !Fill;
     }
-    return Pixels * 4;
+    return Written;
 }
 
-} // namespace
-
-int FuzzRldDecode(const uint8_t* Data, size_t Size) {
+int VelmoraFuzz::FuzzRldDecode(const uint8_t* Data, size_t Size) {
     if (Size < 3) {
         return 0;
     }
-    const size_t Capacity =
-        (size_t(Data[0]) | size_t(Data[1]) << 8 | size_t(Data[2]) << 16) % (MaxCapacity + 1);
-    const size_t Length = Size - 3;
-    // Exactly sized copies; new[] of 0 bytes is still a block of its own.
-    uint8_t* Source = new uint8_t[Length];
-    std::memcpy(Source, Data + 3, Length);
-    uint8_t* Destination = new uint8_t[Capacity];
-    std::memset(Destination, 0xA5, Capacity);
-
-    const uint32_t Returned = Velmora::RldDecode(Source, Length, Destination, Capacity);
-    static uint8_t Want[MaxCapacity];
-    const size_t WantLength = ReferenceDecode(Source, Length, Want, Capacity);
-    FUZZ_CHECK(Returned == WantLength);
-    FUZZ_CHECK(Returned % 4 == 0 && Returned <= Capacity);
-    FUZZ_CHECK(std::memcmp(Destination, Want, WantLength) == 0);
-    static const uint8_t Zeros[MaxCapacity] = {};
-    FUZZ_CHECK(std::memcmp(Destination + Returned, Zeros, Capacity - Returned) == 0);
-    delete[] Destination;
-    delete[] Source;
+    const size_t Capacity = (Data[0] | Data[1] << 8 | Data[2] << 16) % ((1 << 16) + 65);
+    const Bytes Source(Data + 3, Data + Size);
+    Bytes Destination(Capacity, 0xA5), Want(Capacity, 0);
+    FUZZ_CHECK(Velmora::RldDecode(Source.data(), Source.size(), Destination.data(), Capacity) ==
+               ReferenceDecode(Source, Want));
+    FUZZ_CHECK(Destination == Want);
     return 0;
 }
-
-} // namespace VelmoraFuzz

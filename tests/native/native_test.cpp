@@ -1,0 +1,291 @@
+// The picture codec, the carried picture and the kept fuzz corpus, then the
+// installer's small rules. Decoder and encoder also go through the fuzz targets'
+// checks, which work between exactly sized heap blocks for AddressSanitizer.
+#include "actions/screensaver_name.h"
+#include "data/background_picture.h"
+#include "data/payload_crc32.h"
+#include "data/rld_decode.h"
+#include "fuzz_targets.h"
+#include "saver_args.h"
+#include "shell/shell_version.h"
+#include "support/support_strings.h"
+#include "ui/menu_model.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace Velmora;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Cat(std::initializer_list<Bytes> Parts) {
+    Bytes Out;
+    for (const Bytes& Part : Parts) {
+        Out.insert(Out.end(), Part.begin(), Part.end());
+    }
+    return Out;
+}
+
+// Count pixels of colour 0xRRGGBB as stored (blue, green, red) or, with Size
+// 4, as decoded (a 0 byte after each).
+Bytes Stored(uint32_t Rgb, size_t Count = 1, size_t Size = 3) {
+    Bytes Out;
+    while (Count-- > 0) {
+        Out.insert(Out.end(), {uint8_t(Rgb), uint8_t(Rgb >> 8), uint8_t(Rgb >> 16), 0});
+        Out.resize(Out.size() - 4 + Size);
+    }
+    return Out;
+}
+
+Bytes Px(uint32_t Rgb, size_t Count = 1) {
+    return Stored(Rgb, Count, 4);
+}
+
+// Count stored pixels of random colours, or of Greys grey levels.
+Bytes Noise(size_t Count, uint32_t Seed, uint32_t Greys = 0) {
+    std::mt19937 Random(Seed);
+    Bytes Bgr(Count * 3);
+    for (size_t At = 0; At < Bgr.size(); ++At) {
+        Bgr[At] = uint8_t(!Greys ? Random() : At % 3 ? Bgr[At - 1] : Random() % Greys * 0x40);
+    }
+    return Bgr;
+}
+
+// A run's count in the one-, two- or four-byte form, as the format writes it.
+Bytes Count(uint32_t Value, size_t Size = 1) {
+    uint32_t Coded = Size == 1 ? Value << 1 : Size == 2 ? Value << 2 | 1 : Value << 3 | 3;
+    Bytes Out = {uint8_t(Coded), uint8_t(Coded >> 8), uint8_t(Coded >> 16), uint8_t(Coded >> 24)};
+    Out.resize(Size);
+    return Out;
+}
+
+const Bytes Fill = {1}, Literal = {0}, End = {0, 0};
+
+// Decodes a copy of Stream into Capacity bytes; expects Want and zeros after.
+void ExpectDecode(const Bytes& Stream, size_t Capacity, Bytes Want) {
+    const Bytes Source(Stream);
+    Bytes Out(Capacity, 0xA5);
+    ASSERT_EQ(RldDecode(Source.data(), Source.size(), Out.data(), Capacity), Want.size());
+    Want.resize(Capacity, 0);
+    ASSERT_EQ(Out, Want);
+}
+
+TEST(RldDecode, HandMadeStreams) {
+    const Bytes Two = Cat({Count(2), Stored(0x123456), Stored(0x090000), End});
+    // Rows: what the stream shows, the stream, what it decodes to, the capacity.
+    const std::tuple<const char*, Bytes, Bytes, size_t> Cases[] = {
+        {"end marker at once", {0xFF, 0, 0}, {}, 16},
+        {"fill of 9", {0x01, 0x12, 0x5A, 0x7B, 0xEF, 0, 0}, Px(0xEF7B5A, 9), 36},
+        {"start FE: literal", Cat({{0xFE}, Two}), Cat({Px(0x123456), Px(0x090000)}), 8},
+        {"start 03: fill", Cat({{0x03}, Two}), Px(0x123456, 2), 8},
+        {"two-byte count 256", {1, 1, 4, 0x10, 0x20, 0x30, 0, 0}, Px(0x302010, 256), 1024},
+        {"four-byte count 5", {0x01, 0x2B, 0, 0, 0, 7, 8, 9, 0, 0}, Px(0x090807, 5), 20},
+        {"fill of 0", Cat({Fill, Count(0), Stored(6), Count(1), Stored(9), End}), Px(9), 4},
+        {"largest count", Cat({Fill, Count((1u << 29) - 1, 4), Stored(5), End}), Px(5, 100), 403}};
+    for (const auto& [Name, Stream, Want, Capacity] : Cases) {
+        SCOPED_TRACE(Name);
+        ExpectDecode(Stream, Capacity, Want);
+    }
+}
+
+// Fills of 1 .. 40 pixels from four alignments and runs of every count form,
+// cut at every source length and at every pixel, with 0 .. 3 bytes to spare.
+TEST(RldDecode, EveryCutAndCapacity) {
+    auto Check = [](size_t Capacity, const Bytes& Stream) {
+        const Bytes Input =
+            Cat({{uint8_t(Capacity), uint8_t(Capacity >> 8), uint8_t(Capacity >> 16)}, Stream});
+        return VelmoraFuzz::FuzzRldDecode(Input.data(), Input.size());
+    };
+    for (uint32_t Lead = 1; Lead <= 4; ++Lead) {
+        Bytes Stream = Cat({Literal, Count(Lead), Noise(Lead, Lead)});
+        for (uint32_t Run = 1; Run <= 40; ++Run) {
+            Stream = Cat({Stream, Count(Run), Stored(Run), Count(1), Stored(~Run)});
+        }
+        Stream = Cat({Stream, Count(300, 2), Stored(0xFF00), Count(130, 2), Noise(130, 3)});
+        Stream = Cat({Stream, Count(700, 4), Stored(0xFF), Count(0), Count(7), Stored(1), End});
+        Stream = Cat({Stream, Count(5), Stored(3)}); // after the end marker: not read
+        for (size_t Length = 0; Length <= Stream.size(); ++Length) {
+            ASSERT_EQ(Check(12000, Bytes(Stream.begin(), Stream.begin() + Length)), 0) << Length;
+        }
+        for (size_t Capacity = Lead - 1; Capacity <= 8400; Capacity += 4) {
+            ASSERT_EQ(Check(Capacity, Stream), 0) << "capacity " << Capacity;
+        }
+    }
+}
+
+// Images with runs at the edges of the count forms, also split at small limits
+// that stand in for the largest count.
+TEST(RldEncoder, ImagesComeBackUnchanged) {
+    std::vector<Bytes> Images = {
+        {}, Stored(1), Stored(0, 2), Noise(20000, 1), Noise(20000, 2, 2), Noise(20000, 3, 3)};
+    Images.push_back(Cat({Stored(5, 2), Stored(6), Stored(7, 2), Stored(8), Stored(9, 2)}));
+    for (size_t Length : {127, 128, 129, 16383, 16384, 16385, 70000}) {
+        Images.push_back(Cat({Noise(3, 7), Stored(0xFF00, Length), Noise(3, 8)}));
+        Images.push_back(Stored(0xFF, Length));
+        Images.push_back(Cat({Stored(0, 4), Noise(Length, 9), Stored(0, 4)}));
+    }
+    for (uint8_t MaxRun : {0, 1, 2, 127}) { // 0: the format's limit
+        for (size_t Index = 0; Index < Images.size(); ++Index) {
+            const Bytes Input = Cat({{MaxRun}, Images[Index]});
+            EXPECT_EQ(VelmoraFuzz::FuzzRldEncode(Input.data(), Input.size()), 0)
+                << "image " << Index << ", runs up to " << int(MaxRun);
+        }
+    }
+}
+
+// The carried picture is the committed PPM, 600 x 450 as the program reads
+// the header, its red, green, blue samples stored as blue, green, red.
+TEST(CarriedPicture, DecodesToTheCommittedPpm) {
+    const uint8_t* Carried = BackgroundPicture;
+    ASSERT_GT(BackgroundPictureSize, RldHeaderSize);
+    EXPECT_TRUE(Carried[6] + 256 * Carried[7] == 600 && Carried[8] + 256 * Carried[9] == 450);
+    std::ifstream In(VELMORA_BACKGROUND_PPM, std::ios::binary);
+    const Bytes Ppm((std::istreambuf_iterator<char>(In)), {});
+    Bytes Want;
+    for (size_t At = Ppm.size() - 600 * 450 * 3; At < Ppm.size(); At += 3) {
+        Want.insert(Want.end(), {Ppm[At + 2], Ppm[At + 1], Ppm[At], 0});
+    }
+    ExpectDecode(Bytes(Carried + RldHeaderSize, Carried + BackgroundPictureSize), 4 * 600 * 450,
+                 Want);
+}
+
+// Every input the fuzzers kept goes through its target's checks again.
+TEST(FuzzCorpus, KeptInputsReplay) {
+    const std::pair<const char*, int (*)(const uint8_t*, size_t)> Targets[] = {
+        {"rld_decode", VelmoraFuzz::FuzzRldDecode},
+        {"rld_encode", VelmoraFuzz::FuzzRldEncode},
+        {"payload_inflate", VelmoraFuzz::FuzzPayloadInflate}};
+    for (const auto& [Target, Body] : Targets) {
+        for (const auto& File :
+             std::filesystem::directory_iterator(std::string(VELMORA_FUZZ_CORPUS "/") + Target)) {
+            std::ifstream In(File.path(), std::ios::binary);
+            const Bytes Data((std::istreambuf_iterator<char>(In)), {});
+            EXPECT_EQ(Body(Data.data(), Data.size()), 0) << File.path();
+        }
+    }
+}
+
+// Buttons of 75 x 30 at x 35 from y 30, gaps of 30, edges included. Rows: buttons
+// counted, x, y, button hit; screen, title bar, picture; window place and size.
+TEST(Menu, HitTestsAndPlacement) {
+    MenuTableRecord Table = {};
+    LayOutMenuButtons(Table, 200); // more than there are slots: all of them
+    const int32_t Hits[][4] = {
+        {3, 35, 30, 1},      {3, 110, 60, 1},      {3, 111, 45, 0},   {3, 34, 45, 0},
+        {3, 72, 29, 0},      {3, 72, 61, 0},       {3, 72, 89, 0},    {3, 72, 90, 2},
+        {3, 110, 180, 3},    {3, 72, 181, 0},      {3, 72, 225, 0},   {4, 72, 225, 4},
+        {0, 72, 45, 0},      {3, -1, 40, 0},       {3, 65608, 40, 0}, {3, 72, 65576, 0},
+        {999, 72, 2370, 40}, {999, 110, 2400, 40}, {999, 72, 2401, 0}};
+    for (const auto& H : Hits) {
+        EXPECT_EQ(FindMenuEntry(Table, uint16_t(H[0]), H[1], H[2]), H[3]) << H[1] << ", " << H[2];
+    }
+    const int32_t Places[][9] = {{1024, 768, 19, 600, 450, 212, 159, 600, 469},
+                                 {1365, 767, 25, 601, 451, 382, 158, 601, 476},
+                                 {320, 240, 19, 600, 450, -140, -105, 600, 469}};
+    for (const auto& P : Places) {
+        const MenuWindowPlacement Got = PlaceMenuWindow(P[0], P[1], P[2], P[3], P[4]);
+        EXPECT_EQ(std::vector<int32_t>({Got.X, Got.Y, Got.Width, Got.Height}),
+                  std::vector<int32_t>(P + 5, P + 9));
+    }
+}
+
+// Rows: a text assigned to a buffer with no NUL at the cap, a text appended or
+// else a number in decimal, the result and whether all of it fitted.
+TEST(ShortStrings, KeepTheirFirst255Characters) {
+    const std::string A(250, 'a'), B(255, 'b');
+    const std::tuple<std::string, const char*, long, std::string, bool> Cases[] = {
+        {"C:\\WINDOWS", "\\Velmora.scr", 0, "C:\\WINDOWS\\Velmora.scr", true},
+        {A, "0123456789", 0, A + "01234", false},
+        {B, "", 0, B, true},
+        {B + "c", "", 0, B, false},
+        {"(", nullptr, -3, "(-3", true},
+        {"", nullptr, LONG_MIN, std::to_string(LONG_MIN), true},
+        {"", nullptr, LONG_MAX, std::to_string(LONG_MAX), true},
+        {A + "123", nullptr, -40, A + "123-4", false}};
+    for (const auto& [Start, Text, Number, Want, Whole] : Cases) {
+        ShortString Buffer;
+        std::memset(Buffer, 'x', sizeof Buffer);
+        bool Fitted = AssignString(Buffer, Start.c_str());
+        Fitted &= Text ? AppendString(Buffer, Text) : AppendDecimal(Buffer, Number);
+        EXPECT_TRUE(std::string(Buffer) == Want && Fitted == Whole) << Buffer << ", " << Fitted;
+    }
+}
+
+TEST(ScreensaverName, LastFourCharactersReadDotScrInAnyCase) {
+    for (const char* Name : {"Velmora.scr", "VELMORA.SCR", "v.ScR", ".scr", " .SCR"}) {
+        EXPECT_TRUE(IsScreensaverName(Name)) << Name;
+    }
+    for (const char* Name : {"Velmora.txt", "Velmora.scr ", "Velmora.sc", "Velmora.scx", " SCR", "",
+                             "Velmora_scr", "Velmora.scrx", "Velmora.ssr"}) {
+        EXPECT_FALSE(IsScreensaverName(Name)) << Name;
+    }
+}
+
+// Rows: platform, major, minor, class. Win32s (0): 1. The 95 line (1) by the
+// minor: 95 (0), minor 1, the rest. NT (2) by the major: up to 3, 4, from 5.
+TEST(WindowsVersion, ClassesByPlatformAndVersion) {
+    const uint32_t Cases[][4] = {
+        {0, 0, 0, 1},     {0, ~0u, ~0u, 1},  {1, 4, 0, 2},     {1, ~0u, 0, 2},  {1, 4, 1, 4},
+        {1, 3, 1, 4},     {1, 4, 10, 8},     {1, 4, 90, 8},    {1, 0, ~0u, 8},  {2, 3, 51, 0x10},
+        {2, 0, 0, 0x10},  {2, 4, 0, 0x20},   {2, 4, 90, 0x20}, {2, 5, 0, 0x40}, {2, 6, 1, 0x40},
+        {2, 10, 0, 0x40}, {2, ~0u, 0, 0x40}, {3, 5, 0, 0},     {~0u, 4, 10, 0}};
+    for (const auto& C : Cases) {
+        EXPECT_EQ(ClassifyVersionFields(C[0], C[1], C[2]), C[3])
+            << C[0] << ": " << C[1] << "." << C[2];
+    }
+}
+
+// Full command lines: the program name (quoted, it may hold blanks; bare, it
+// ends at a blank), then the switch and the window handle.
+TEST(SaverCommandLine, ModeAndWindowHandle) {
+    auto Expect = [](const char* Line, SaverMode Mode, uint32_t Handle) {
+        const SaverArgs Args = ParseSaverArgs(SkipProgramName(Line));
+        EXPECT_TRUE(Args.Mode == Mode && Args.Handle == Handle)
+            << (Line ? Line : "null") << ": " << int(Args.Mode) << ", " << Args.Handle;
+    };
+    const std::pair<SaverMode, std::vector<const char*>> WithoutHandle[] = {
+        {SaverRunFullScreen, {"V /s", "V -S", "\"C:\\A B\\V.scr\" /s", "V\t/s 123", "V /s /p 5"}},
+        {SaverChangePassword, {"V /a", "V -A 123"}},
+        {SaverShowPreview,
+         {"V /p", "V /p abc", "V /p 12ab", "V /p -12", "V /p 0x1F", "V /p 4294967297",
+          "V /p 99999999999999999999"}},
+        {SaverShowOptions,
+         {"V", "V /c", "V /c:xyz", "V /", "V /x 123", "V /preview 1", "V p 123", "V //s",
+          "\"C:\\V.scr /s", "V\"x y\".scr /s", "\"C:\\x /s\\V.scr\"", nullptr}}};
+    for (const auto& [Mode, Lines] : WithoutHandle) {
+        for (const char* Line : Lines) {
+            Expect(Line, Mode, 0);
+        }
+    }
+    const std::pair<const char*, uint32_t> Previews[] = {
+        {"V /p 123", 123},   {"\"V\"/p:123", 123}, {"V -P\t\t77", 77}, {"V /p: 31", 31},
+        {"  V  /p123", 123}, {"V /p 0123", 123},   {"V /p 12 34", 12}, {"V /p 4294967295", ~0u}};
+    for (const auto& [Line, Handle] : Previews) {
+        Expect(Line, SaverShowPreview, Handle);
+    }
+    Expect("\"C:\\A B\\V.scr\" /C:1234", SaverShowOptions, 1234);
+    Expect("V\t-c   56  ", SaverShowOptions, 56);
+}
+
+TEST(CompactCrc32, GivesWhatZlibGives) {
+    uint8_t Data[1000];
+    for (size_t At = 0; At < sizeof Data; ++At) {
+        Data[At] = uint8_t(At * At * 2654435761u >> 13);
+    }
+    for (uint32_t Length : {0, 1, 3, 4, 7, 8, 31, 256, 500}) {
+        for (uint32_t Crc : {0u, uint32_t(crc32(0, Data + 500, 500))}) { // new, or continued
+            EXPECT_EQ(CompactCrc32(Crc, Data, Length), uint32_t(crc32(Crc, Data, Length)))
+                << Length;
+        }
+    }
+}
+
+} // namespace
