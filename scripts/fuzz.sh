@@ -37,7 +37,7 @@ for target in "${targets[@]}"; do
         -artifact_prefix="$build/artifacts/" -print_final_stats=1 "$corpus" \
         2>&1 | grep -E '^(#[0-9]+.*(DONE|pulse)|Done|stat::|==|SUMMARY|.*check failed)' || true
     # A crash leaves an artifact: report it as a failure.
-    if ls "$build/artifacts/"crash-* "$build/artifacts/"leak-* >/dev/null 2>&1; then
+    if compgen -G "$build/artifacts/crash-*" >/dev/null || compgen -G "$build/artifacts/leak-*" >/dev/null; then
         echo "fuzz.sh: $target found a failing input, see $build/artifacts" >&2
         exit 1
     fi
