@@ -128,7 +128,7 @@ class WineHost:
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
         xvfb = self._popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                            f"{self.width}x{self.height}x24", "-nolisten", "tcp"],
+                            f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset"],
                            pass_fds=(write_end,), env=os.environ)
         os.close(write_end)
         ready = select.select([read_end], [], [], 30)[0]
