@@ -37,7 +37,8 @@ set(VELMORA_TEST_ARCH ${VELMORA_TEST_ARCH} CACHE INTERNAL "")
 
 # Release signing (see dist below): the key's path, made absolute here, and
 # the time-stamping URL go to both cross builds.
-set(VELMORA_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 code-signing key; its password is read from VELMORA_SIGN_PASSWORD at build time")
+set(VELMORA_SIGN_PKCS12 "" CACHE FILEPATH
+    "PKCS#12 code-signing key (password: VELMORA_SIGN_PASSWORD in the build's environment)")
 set(VELMORA_SIGN_TIMESTAMP_URL "" CACHE STRING "Authenticode time-stamping URL for signed builds")
 if(VELMORA_SIGN_PKCS12 AND NOT EXISTS ${VELMORA_SIGN_PKCS12})
     message(FATAL_ERROR "VELMORA_SIGN_PKCS12: no such file: ${VELMORA_SIGN_PKCS12}")

@@ -1,0 +1,121 @@
+"""A release signed with a throwaway key: the installer and the screensaver it
+carries verify against the key's CA, the file Install writes is the signed
+screensaver, one changed byte breaks the installer's signature, and the key's
+password reaches neither a command line nor the build tree."""
+
+import hashlib
+import os
+import secrets
+import shutil
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+
+from winehost import WineHost
+
+SOURCE = Path(os.environ["VELMORA_SOURCE_DIR"])
+ARCH = os.environ["VELMORA_ARCH"]
+PASSWORD = "pw-" + secrets.token_hex(12)
+# Stands in for osslsigncode on the build's PATH and records every command line.
+RECORDER = '#!/bin/sh\nprintf "%s\\n" "$*" >> "$0.argv"\nexec {real} "$@"\n'
+
+
+def run(*argv, **kw):
+    result = subprocess.run([str(a) for a in argv], capture_output=True, text=True, **kw)
+    if result.returncode != 0:
+        raise AssertionError(f"{argv[:3]} failed:\n{result.stdout[-3000:]}{result.stderr[-3000:]}")
+    return result.stdout + result.stderr
+
+
+def verify(path, ca):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
+                          capture_output=True, text=True)
+
+
+def make_key(d):
+    """A CA, and a code-signing certificate it issued as PKCS#12 under PASSWORD."""
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+        "-subj", "/CN=Throwaway CA", "-addext", "basicConstraints=critical,CA:TRUE",
+        "-addext", "keyUsage=critical,keyCertSign", "-keyout", d / "ca.key", "-out", d / "ca.pem")
+    run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Throwaway Signer",
+        "-keyout", d / "signer.key", "-out", d / "signer.csr")
+    (d / "signer.cnf").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                                  "extendedKeyUsage=codeSigning\n")
+    run("openssl", "x509", "-req", "-in", d / "signer.csr", "-CA", d / "ca.pem", "-CAkey", d / "ca.key",
+        "-CAcreateserial", "-days", "2", "-extfile", d / "signer.cnf", "-out", d / "signer.pem")
+    run("openssl", "pkcs12", "-export", "-in", d / "signer.pem", "-inkey", d / "signer.key",
+        "-passout", "env:KEY_PASSWORD", "-out", d / "key.p12",
+        env=dict(os.environ, KEY_PASSWORD=PASSWORD))
+
+
+class SignedRelease(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        os.makedirs(os.environ["VELMORA_TEST_OUTPUT"], exist_ok=True)
+        temp = tempfile.TemporaryDirectory(prefix="signing-", dir=os.environ["VELMORA_TEST_OUTPUT"])
+        cls.addClassCleanup(temp.cleanup)
+        d = cls.dir = Path(temp.name)
+        make_key(d)
+        cls.ca, key, build = d / "ca.pem", d / "key.p12", d / "build"
+        (d / "bin").mkdir()
+        recorder = d / "bin/osslsigncode"
+        recorder.write_text(RECORDER.format(real=shutil.which("osslsigncode")))
+        recorder.chmod(0o755)
+        env = dict(os.environ, VELMORA_SIGN_PASSWORD=PASSWORD, PATH=f"{d / 'bin'}:{os.environ['PATH']}")
+        # The Windows side alone, signed as the release is: the cross build signs
+        # the screensaver before the installer carries it, Dist.cmake the installer.
+        cls.log = run("cmake", "-S", SOURCE, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+                      f"-DCMAKE_TOOLCHAIN_FILE={SOURCE}/cmake/mingw-{ARCH}.cmake",
+                      f"-DVELMORA_RLD_ENCODE={os.environ['VELMORA_RLD_ENCODE']}",
+                      f"-DVELMORA_PAYLOAD_EMBED={os.environ['VELMORA_PAYLOAD_EMBED']}",
+                      f"-DVELMORA_SIGN_PKCS12={key}", env=env)
+        cls.log += run("cmake", "--build", build, "--target", "VelmoraSetup", "--parallel", "2",
+                       "--verbose", env=env)
+        cls.log += run("cmake", f"-DEXE={build}/VelmoraSetup.exe", f"-DSAVER={build}/Velmora.scr",
+                       f"-DDIST={d}/dist", f"-DSIGN_PKCS12={key}", f"-DSIGN_NOTE={d}/signed",
+                       "-P", SOURCE / "cmake/Dist.cmake", env=env)
+        cls.exe, cls.saver = d / "dist/VelmoraSetup.exe", d / "dist/Velmora.scr"
+        cls.sign_calls = Path(f"{recorder}.argv").read_text().splitlines()
+
+    def test_installer_and_screensaver_verify_against_the_ca(self):
+        for path in (self.exe, self.saver):
+            with self.subTest(path.name):
+                result = verify(path, self.ca)
+                self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+                self.assertIn("Message digest algorithm  : SHA256", result.stdout)
+                self.assertIn("Text description: Velmora", result.stdout)
+        run("sha256sum", "--check", "--strict", "VelmoraSetup.exe.sha256", cwd=self.exe.parent)
+
+    def test_a_changed_byte_breaks_the_installer_signature(self):
+        data = bytearray(self.exe.read_bytes())
+        data[len(data) // 3] ^= 0x01
+        tampered = self.dir / "tampered.exe"
+        tampered.write_bytes(data)
+        self.assertNotEqual(0, verify(tampered, self.ca).returncode)
+
+    def test_password_stays_off_command_lines_and_out_of_the_build_tree(self):
+        self.assertEqual(2, sum(c.startswith("sign ") for c in self.sign_calls), self.sign_calls)
+        self.assertNotIn(PASSWORD, "\n".join(self.sign_calls))
+        self.assertNotIn(PASSWORD, self.log)
+        leaks = [p for p in self.dir.rglob("*")
+                 if p.is_file() and PASSWORD.encode() in p.read_bytes()]
+        self.assertEqual([], leaks)
+
+    def test_install_writes_the_signed_screensaver(self):
+        with WineHost("signing") as host:
+            proc = host.start([self.exe])
+            host.wait_for_window(" Setup", proc)
+            host.key("Return", title=" Setup")
+            host.wait_for_dialog(" Installation completed ")
+            host.key("Return", title=" Installation completed ")
+            host.wait_for_no_dialog(" Installation completed ")
+            installed = Path(host.windows_dir, "Velmora.scr").read_bytes()
+            host.key("Escape", title=" Setup")
+            self.assertEqual(0, host.wait_process(proc, 30))
+        self.assertEqual(hashlib.sha256(self.saver.read_bytes()).hexdigest(),
+                         hashlib.sha256(installed).hexdigest(), "installed file is not the signed one")
+
+
+if __name__ == "__main__":
+    unittest.main()
