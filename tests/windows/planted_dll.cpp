@@ -1,6 +1,2 @@
-// A DLL that stands for one planted beside the installer by someone else.
-#include <windows.h>
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
-    return TRUE;
-}
+// A DLL that stands for one planted beside the installer by someone else; it
+// needs no code of its own.

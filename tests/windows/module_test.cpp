@@ -1,0 +1,235 @@
+// The shell and support modules. CreateShellLink works on a link object of the
+// test's own, registered for CLSID_ShellLink, that logs every call made on it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <thread>
+
+#include "shell/shell_folders.h"
+#include "shell/shell_link.h"
+#include "shell/shell_version.h"
+#include "support/support_module.h"
+
+using namespace Velmora;
+
+#ifdef _WIN64 // the import slot every SetDllDirectoryA call of the program goes through
+extern "C" void* SetDllDirectorySlot asm("__imp_SetDllDirectoryA");
+#else
+extern "C" void* SetDllDirectorySlot asm("__imp__SetDllDirectoryA@4");
+#endif
+
+namespace {
+
+// What the link answers: no link object, no data list, its two saves.
+struct LinkAnswers {
+    bool Refuses, NoDataList;
+    HRESULT FirstSave = S_OK, SecondSave = S_OK;
+} Answers;
+
+std::string Log; // the calls made on link objects
+HRESULT Call(const std::string& Text, HRESULT Status = S_OK) {
+    Log += Text + " ";
+    return Status;
+}
+
+// clang-format off
+#define LOGGED(Name, Status) HRESULT STDMETHODCALLTYPE Name(LPCSTR Text) override { \
+        return Call(#Name "(" + std::string(Text) + ")", Status); }
+#define UNEXPECTED(Name, ...) HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override { \
+        return Call("unexpected " #Name, E_NOTIMPL); }
+// clang-format on
+
+// The link object; the static one, Factory, makes the others.
+struct RecordingLink final : IShellLinkA, IPersistFile, IShellLinkDataList, IClassFactory {
+    ULONG References = 0;
+    int Saves = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Id, void** Object) override {
+        *Object = nullptr;
+        if (IsEqualIID(Id, IID_IUnknown) || IsEqualIID(Id, IID_IShellLinkA)) {
+            *Object = static_cast<IShellLinkA*>(this);
+        } else if (IsEqualIID(Id, IID_IClassFactory)) {
+            *Object = static_cast<IClassFactory*>(this);
+        } else if (IsEqualIID(Id, IID_IPersistFile)) {
+            *Object = static_cast<IPersistFile*>(this);
+        } else if (IsEqualIID(Id, IID_IShellLinkDataList) && !Answers.NoDataList) {
+            *Object = static_cast<IShellLinkDataList*>(this);
+        }
+        return *Object == nullptr ? E_NOINTERFACE : (AddRef(), S_OK);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return ++References;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --References;
+        if (left == 0) {
+            Call("destroyed");
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID Id, void** Object) override {
+        Call("create");
+        return Answers.Refuses ? E_OUTOFMEMORY : (new RecordingLink)->QueryInterface(Id, Object);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetIconLocation(LPCSTR File, int Index) override {
+        return Call(std::string("SetIconLocation(") + File + "," + std::to_string(Index) + ")");
+    }
+    HRESULT STDMETHODCALLTYPE Save(LPCOLESTR File, BOOL Remember) override {
+        const std::string path(File, File + lstrlenW(File)); // the test's paths are ASCII
+        return Call("Save(" + path + "," + std::to_string(Remember) + ")",
+                    Saves++ == 0 ? Answers.FirstSave : Answers.SecondSave);
+    }
+    // As Wine's own link object: the link has no data block to copy and adding
+    // one is refused; the routine must not mind. Blocks are named by the low
+    // byte of their signature (2 console, 4 Far-East): "c2" asked for, "a2/204"
+    // added with its size, and the code page of a Far-East block.
+    HRESULT STDMETHODCALLTYPE CopyDataBlock(DWORD Signature, void** Block) override {
+        *Block = nullptr;
+        return Call("c" + std::to_string(Signature & 0xFF), E_FAIL);
+    }
+    HRESULT STDMETHODCALLTYPE AddDataBlock(void* Block) override {
+        const NT_FE_CONSOLE_PROPS& block = *static_cast<NT_FE_CONSOLE_PROPS*>(Block);
+        const bool farEast = block.dbh.dwSignature == NT_FE_CONSOLE_PROPS_SIG;
+        return Call("a" + std::to_string(block.dbh.dwSignature & 0xFF) + "/" +
+                        std::to_string(block.dbh.cbSize) +
+                        (farEast ? "/" + std::to_string(block.uCodePage) : ""),
+                    E_NOTIMPL);
+    }
+    // clang-format off
+    LOGGED(SetPath, S_OK) LOGGED(SetArguments, S_OK) LOGGED(SetWorkingDirectory, S_OK)
+    LOGGED(SetDescription, E_FAIL) // the routine goes on whatever a setter answers
+    UNEXPECTED(GetPath, LPSTR, int, WIN32_FIND_DATAA*, DWORD) UNEXPECTED(GetIDList, LPITEMIDLIST*)
+    UNEXPECTED(SetIDList, LPCITEMIDLIST) UNEXPECTED(GetDescription, LPSTR, int)
+    UNEXPECTED(GetWorkingDirectory, LPSTR, int) UNEXPECTED(GetArguments, LPSTR, int)
+    UNEXPECTED(GetHotkey, WORD*) UNEXPECTED(SetHotkey, WORD) UNEXPECTED(GetShowCmd, int*)
+    UNEXPECTED(SetShowCmd, int) UNEXPECTED(GetIconLocation, LPSTR, int, int*)
+    UNEXPECTED(SetRelativePath, LPCSTR, DWORD) UNEXPECTED(Resolve, HWND, DWORD)
+    UNEXPECTED(GetClassID, CLSID*) UNEXPECTED(IsDirty) UNEXPECTED(Load, LPCOLESTR, DWORD)
+    UNEXPECTED(SaveCompleted, LPCOLESTR) UNEXPECTED(GetCurFile, LPOLESTR*)
+    UNEXPECTED(RemoveDataBlock, DWORD) UNEXPECTED(GetFlags, DWORD*) UNEXPECTED(SetFlags, DWORD)
+    // clang-format on
+} Factory;
+
+// Whether COM is initialised on this thread in Mode: once more answers S_FALSE.
+bool ComInitialised(DWORD Mode) {
+    const HRESULT status = CoInitializeEx(nullptr, Mode);
+    CoUninitialize();
+    return status == S_FALSE;
+}
+
+// One call on a thread of its own, in Mode's apartment, the recording link registered.
+HRESULT MakeLink(const std::string& File, const char* Arguments, DWORD Mode) {
+    Log.clear();
+    Factory.References = 1; // never destroyed
+    HRESULT result = E_UNEXPECTED;
+    std::thread([&] {
+        DWORD cookie = 0;
+        EXPECT_EQ(S_OK, CoInitializeEx(nullptr, Mode));
+        CoRegisterClassObject(CLSID_ShellLink, static_cast<IClassFactory*>(&Factory),
+                              CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+        result = CreateShellLink(File.c_str(), "C:\\WINDOWS\\Velmora.scr", Arguments, "C:\\WINDOWS",
+                                 "Velmora screensaver", "C:\\WINDOWS\\setup.exe", -3);
+        EXPECT_TRUE(ComInitialised(Mode)) << "the caller's COM was torn down";
+        CoRevokeClassObject(cookie);
+        CoUninitialize();
+        EXPECT_FALSE(ComInitialised(Mode)) << "COM was left initialised";
+    }).join();
+    return result;
+}
+
+TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
+    const DWORD Sta = COINIT_APARTMENTTHREADED, Mta = COINIT_MULTITHREADED;
+    const struct {
+        LinkAnswers Answers;
+        const char* Arguments;
+        size_t Length; // of the link file's name
+        DWORD Mode;
+        HRESULT Result;
+    } rows[] = {
+        {{}, "/s", 20, Sta, S_OK},
+        {{}, "/s", 20, Mta, S_OK}, // the routine's CoInitialize is refused
+        {{}, nullptr, 20, Sta, S_OK},
+        {{0, 0, S_OK, STG_E_WRITEFAULT}, "/s", 20, Sta, STG_E_WRITEFAULT},
+        {{0, 1, STG_E_WRITEFAULT, S_OK}, "/s", 20, Sta, S_OK}, // the second save counts
+        {{1, 0}, "/s", 20, Sta, E_FAIL},
+        {{}, "/s", 259, Sta, S_OK},   // the name and its terminator fill MAX_PATH
+        {{}, "/s", 260, Sta, E_FAIL}, // never saved under a name cut short
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+        const LinkAnswers& link = Answers = row.Answers;
+        const std::string name = "C:\\" + std::string(row.Length - 7, 'a') + ".lnk";
+        EXPECT_EQ(row.Result, MakeLink(name, row.Arguments, row.Mode));
+
+        // A console block and a Far-East one for code page 437 between the saves.
+        const std::string save = row.Length >= MAX_PATH ? "" : "Save(" + name + ",1) ";
+        const std::string blocks = link.NoDataList ? "" : "c2 a2/204 c4 a4/12/437 ";
+        const std::string arguments = row.Arguments ? "SetArguments(/s) " : "";
+        EXPECT_EQ(link.Refuses
+                      ? "create "
+                      : "create SetPath(C:\\WINDOWS\\Velmora.scr) " + arguments +
+                            "SetDescription(Velmora screensaver) SetIconLocation("
+                            "C:\\WINDOWS\\setup.exe,-3) SetWorkingDirectory(C:\\WINDOWS) " +
+                            save + blocks + save + "destroyed ",
+                  Log);
+    }
+}
+
+TEST(SpecialFolders, AllUsersOnAnNtSystemUnlessForTheCurrentUserOnly) {
+    InitialiseShellModule();
+    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "Wine reports NT 6.1 unless told otherwise";
+    const struct {
+        void (*Routine)(bool, char*);
+        int AllUsers, CurrentUser;
+    } pairs[] = {{GetDesktopFolder, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY},
+                 {GetProgramsFolder, CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}};
+    for (const auto& pair : pairs) {
+        char allUsers[MAX_PATH] = "", currentUser[MAX_PATH] = "", path[MAX_PATH] = "";
+        SHGetFolderPathA(nullptr, pair.AllUsers, nullptr, SHGFP_TYPE_CURRENT, allUsers);
+        SHGetFolderPathA(nullptr, pair.CurrentUser, nullptr, SHGFP_TYPE_CURRENT, currentUser);
+        EXPECT_STRNE(allUsers, currentUser) << "the two should differ on this system";
+        for (uint32_t flags : {VersionNt3, VersionNt5, VersionWindows98, 0u}) {
+            for (bool currentUserOnly : {false, true}) {
+                WindowsVersionFlags = flags;
+                pair.Routine(currentUserOnly, path);
+                const bool nt = flags == VersionNt3 || flags == VersionNt5;
+                EXPECT_STREQ(nt && !currentUserOnly ? allUsers : currentUser, path)
+                    << "classification " << flags << ", current user only " << currentUserOnly;
+            }
+        }
+    }
+    InitialiseShellModule();
+}
+
+std::string DllDirectory = "(not set)";
+BOOL WINAPI RecordDllDirectory(LPCSTR Directory) {
+    DllDirectory = Directory != nullptr ? Directory : "(null)";
+    return TRUE;
+}
+
+// velmora_planted.dll lies beside this program: the usual search finds it
+// there, but not once the support module is initialised.
+TEST(SupportModule, DllsComeOnlyFromTheSystemDirectoryOnceInitialised) {
+    HMODULE planted = LoadLibraryA("velmora_planted.dll");
+    ASSERT_NE(nullptr, planted) << "the planted DLL should load before the restriction";
+    FreeLibrary(planted);
+    DWORD protection = 0;
+    VirtualProtect(&SetDllDirectorySlot, sizeof(void*), PAGE_READWRITE, &protection);
+    void* const real = SetDllDirectorySlot;
+    SetDllDirectorySlot = reinterpret_cast<void*>(&RecordDllDirectory);
+    InitialiseSupportModule();
+    SetDllDirectorySlot = real;
+    // Wine takes an empty DLL directory for none, so the request to take the
+    // current directory out of the search is checked where it is made.
+    EXPECT_EQ("", DllDirectory);
+    EXPECT_EQ(nullptr, LoadLibraryA("velmora_planted.dll"));
+    EXPECT_NE(nullptr, LoadLibraryA("version.dll")) << "the system's own DLLs still load";
+}
+
+} // namespace
