@@ -8,7 +8,6 @@
 #include "data/payload_inflate.h"
 #include "data/payload_table.h"
 #include "support/support_memory.h"
-#include "ui/menu_model.h"
 
 namespace Velmora {
 
@@ -46,46 +45,56 @@ static void ReportWrongSize(uint32_t& Errors, const char* Path) {
     ReportFailure(Errors, text);
 }
 
-// Creates one file, inflates its stream into Buffer and writes it out.
-// Every failure is told and counted; the run goes on with the next entry.
+// Inflates one entry into Buffer, writes it to a new file beside its target and
+// puts that in place only when it is whole and closed. Every failure is told
+// and counted, removes the new file and leaves the target as it was.
 static void WritePayloadFile(const PayloadEntry& Entry, uint8_t* Buffer, uint32_t BufferSize,
                              uint32_t& Errors) {
+    static const char CreateFailure[] = " Failed to create the file :";
+    static const char WriteFailure[] = " Failed to write the file :";
     ShortString path;
+    ShortString fresh;
     if (!FormInstallPath(path, Entry.Name)) {
         // No Windows directory, or a path that would be cut: nothing is
         // created, and no shortened name is kept for the uninstall action.
         TargetPath[0] = '\0';
-        ReportPathFailure(Errors, " Failed to create the file :", path);
+        ReportPathFailure(Errors, CreateFailure, path);
         return;
     }
     AssignString(TargetPath, path);
-    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ReportPathFailure(Errors, " Failed to create the file :", path);
-        return;
-    }
-
-    bool writeFailed = false;
+    uint32_t length = 0;
     if (Entry.CompressedSize != 0) {
-        uint32_t length = 0;
         const int result = InflatePayload(Entry, Buffer, BufferSize, &length);
-        if (result == Z_OK) {
-            DWORD written = 0;
-            if (!WriteFile(file, Buffer, length, &written, nullptr) || written != length) {
-                writeFailed = true;
-                ReportPathFailure(Errors, " Failed to write the file :", path);
-            }
-            if (length != Entry.Size) {
-                ReportWrongSize(Errors, path);
-            }
-        } else {
+        if (result != Z_OK) {
             ReportDecompressFailure(Errors, path, result);
+            return;
+        }
+        if (length != Entry.Size) {
+            ReportWrongSize(Errors, path);
+            return;
         }
     }
-    // Buffered data that cannot be flushed shows up here.
-    if (!CloseHandle(file) && !writeFailed) {
-        ReportPathFailure(Errors, " Failed to write the file :", path);
+    if (!AssignString(fresh, path) || !AppendString(fresh, ".new")) {
+        ReportPathFailure(Errors, CreateFailure, path);
+        return;
+    }
+    const HANDLE file = CreateFileA(fresh, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ReportPathFailure(Errors, CreateFailure, path);
+        return;
+    }
+    DWORD written = 0;
+    const bool whole =
+        length == 0 || (WriteFile(file, Buffer, length, &written, nullptr) && written == length);
+    // Buffered data that cannot be flushed shows up at the close.
+    const bool closed = CloseHandle(file) != 0;
+    if (!whole || !closed) {
+        DeleteFileA(fresh);
+        ReportPathFailure(Errors, WriteFailure, path);
+    } else if (!MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(fresh);
+        ReportPathFailure(Errors, CreateFailure, path);
     }
 }
 
@@ -103,21 +112,23 @@ void InstallAction() {
     for (uint16_t i = 0; i < PayloadCount; ++i) {
         WritePayloadFile(PayloadTable[i], buffer, bufferSize, errors);
     }
-    if (buffer != nullptr) {
-        FreeBlock(buffer);
-    }
+    FreeBlock(buffer);
 
-    // The screensaver is made the active one whatever happened above.
-    if (IsScreensaverName(PayloadTable[0].Name)) {
-        WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", PayloadTable[0].Name, "system.ini");
+    // The screensaver is made the active one only when every file is in place.
+    if (errors == 0 && IsScreensaverName(PayloadTable[0].Name)) {
+        if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", PayloadTable[0].Name,
+                                        "system.ini")) {
+            ReportFailure(errors, " Failed to write system.ini");
+        }
+        // The flush answers FALSE even when it worked.
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
     }
     if (errors == 0) {
         MessageBoxA(nullptr, " Program installed in desired manner", " Installation completed ",
                     MB_OK);
     }
-    InstallCheckStatus = 0;
-    AssignString(MenuCaptions[1], "Reinstall");
+    // Installed or not is what the disk now says.
+    CheckInstallation();
 }
 
 } // namespace Velmora

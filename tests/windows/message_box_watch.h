@@ -1,6 +1,5 @@
-// Watches the message boxes that code under test shows on this thread and
-// answers them, so that a test can run an action to its end and then look at
-// every box it showed: text, caption, buttons, icon and default button.
+// Test hooks: this thread's message boxes, read back and answered; and import
+// slots, shared with the code under test, pointed elsewhere to inject failures.
 #pragma once
 
 #include <windows.h>
@@ -10,28 +9,16 @@
 
 namespace VelmoraTest {
 
-enum BoxIcon { NoIcon, ExclamationIcon, QuestionIcon, InformationIcon, OtherIcon };
+// Each box as "caption|text|buttons|icon", e.g. " Error|text|OK|exclamation";
+// buttons "OK" or "OK,Cancel", icon "exclamation", "question", "none", "other".
+typedef std::vector<std::string> Boxes;
 
-struct SeenBox {
-    std::string Text;
-    std::string Caption;
-    std::vector<int> Buttons; // control ids, in the box's order
-    int DefaultButton;        // id of the button drawn as the default; 0 = none
-    BoxIcon Icon;
-};
-
-// How a box is answered: a click on a button (its id), or a key pressed in it.
-struct BoxAnswer {
-    int ButtonId; // 0 = press Key instead
-    WPARAM Key;
-};
-BoxAnswer Click(int ButtonId);
-BoxAnswer PressKey(WPARAM Key);
-
-// Starts watching this thread's message boxes. Answers are used in order;
-// a box that finds none left is closed with Cancel (and still recorded).
-void WatchMessageBoxes(const std::vector<BoxAnswer>& Answers = {});
-// Stops watching and returns what was seen since WatchMessageBoxes.
-std::vector<SeenBox> StopWatching();
+// Answers in order: a button id clicked, or a key pressed (PressEnter...);
+// without one left, Cancel.
+const int PressEnter = -VK_RETURN, PressEscape = -VK_ESCAPE;
+void WatchMessageBoxes(const std::vector<int>& Answers = {});
+Boxes StopWatching(); // the boxes seen since WatchMessageBoxes
+// Points an import slot (__imp_Name) at Replacement; returns what it held.
+void* SwapImport(void** Slot, void* Replacement);
 
 } // namespace VelmoraTest
