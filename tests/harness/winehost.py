@@ -101,7 +101,6 @@ class WineHost:
                     (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
                     (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N")]:
                 self.run(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
-            self.x = xdisplay.Display(self.display)
         except BaseException:
             self.__exit__(True, None, None)
             raise
@@ -117,7 +116,12 @@ class WineHost:
                 os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
         self._log.close()
+        # Wine's processes go some moments after their server.
         left = processes_of_prefix(self.prefix) + [p.pid for p in self._procs if p.poll() is None]
+        deadline = time.monotonic() + 10
+        while left and time.monotonic() < deadline:
+            time.sleep(0.1)
+            left = processes_of_prefix(self.prefix)
         for pid in left:
             os.kill(pid, signal.SIGKILL)
         shutil.rmtree(self.prefix if failed else self.workdir, ignore_errors=True)
@@ -126,17 +130,27 @@ class WineHost:
         return False
 
     def _start_xvfb(self):
-        read_end, write_end = os.pipe()
-        xvfb = self._popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                            f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset"],
-                           pass_fds=(write_end,), env=os.environ)
-        os.close(write_end)
-        ready = select.select([read_end], [], [], 30)[0]
-        number = os.read(read_end, 16).decode().strip() if ready else ""
-        os.close(read_end)
-        if not number:
-            raise AssertionError(f"Xvfb gave no display (exit code {xvfb.poll()})")
-        self.display = ":" + number
+        # Two servers starting at once may both go for the same free display
+        # number, and one of them then dies: start again until one answers.
+        for _ in range(5):
+            read_end, write_end = os.pipe()
+            xvfb = self._popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset"],
+                               pass_fds=(write_end,), env=os.environ)
+            os.close(write_end)
+            ready = select.select([read_end], [], [], 30)[0]
+            number = os.read(read_end, 16).decode().strip() if ready else ""
+            os.close(read_end)
+            try:
+                self.x = xdisplay.Display(":" + number)
+                self.display = ":" + number
+                return
+            except Exception:
+                if xvfb.poll() is None:
+                    xvfb.kill()
+                xvfb.wait()
+                time.sleep(0.2)
+        raise AssertionError("Xvfb gave no usable display in 5 tries")
 
     def _popen(self, argv, env=None, **kw):
         kw.setdefault("stdout", self._log)
@@ -203,7 +217,8 @@ class WineHost:
 
     def wait_for_dialog(self, caption, timeout=20):
         return poll(lambda: next((d for d in self.probe("dialogs") if d["caption"] == caption),
-                                 None), timeout, f"no message box {caption!r} within {timeout} s")
+                                 None), timeout, lambda: f"no message box {caption!r} within "
+                    f"{timeout} s; boxes: {[d['caption'] for d in self.probe('dialogs')]}")
 
     def wait_for_no_dialog(self, caption, timeout=20):
         poll(lambda: all(d["caption"] != caption for d in self.probe("dialogs")), timeout,
