@@ -91,9 +91,10 @@ class WineHost:
                             WINESERVER=SERVER,
                             WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
             self.env.pop("XAUTHORITY", None)
-            self._wait(self._popen([LOADER, "wineboot", "-i"]), 180, "wineboot")
+            if self.wait_process(self._popen([LOADER, "wineboot", "-i"]), 180) != 0:
+                raise AssertionError(f"wineboot failed, see {self._log.name}")
             subprocess.run([SERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=30)
-            self._wait(self._popen([SERVER, "-w"]), 60, "the end of wineboot's server")
+            self.wait_process(self._popen([SERVER, "-w"]), 60)
             # One persistent server keeps the prefix's services up between programs.
             self._server = self._popen([SERVER, "-f", "-p"])
             # A crash ends the program at once; no window manager means unmanaged windows.
@@ -161,15 +162,6 @@ class WineHost:
                                 preexec_fn=_die_with_parent, **kw)
         self._procs.append(proc)
         return proc
-
-    def _wait(self, proc, timeout, what):
-        try:
-            code = proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            raise AssertionError(f"{what} did not end within {timeout} s")
-        if code != 0:
-            raise AssertionError(f"{what} failed with {code}, see {self._log.name}")
 
     # ----------------------------------------------------------------------- programs
 
