@@ -15,10 +15,11 @@ manager, so they are X root coordinates as well.
 """
 
 import ctypes
+import glob
 import json
 import os
+import random
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -112,10 +113,14 @@ class WineHost:
             subprocess.run([SERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=30)
         if hasattr(self, "x"):
             self.x.close()
-        for proc in self._procs:
+        for proc in self._procs:  # a terminated Xvfb removes its socket and lock file
             if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGTERM)
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+                proc.wait()
         self._log.close()
         # Wine's processes go some moments after their server.
         left = processes_of_prefix(self.prefix) + [p.pid for p in self._procs if p.poll() is None]
@@ -131,27 +136,27 @@ class WineHost:
         return False
 
     def _start_xvfb(self):
-        # Two servers starting at once may both go for the same free display
-        # number, and one of them then dies: start again until one answers.
-        for _ in range(5):
-            read_end, write_end = os.pipe()
-            xvfb = self._popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+        # A display number of our own choosing, free of the sockets and lock
+        # files that a killed server leaves behind; another test may take the
+        # same one at the same moment, so one that does not answer is retried.
+        for number in random.sample(range(100, 1000), 20):
+            if glob.glob(f"/tmp/.X{number}-lock") + glob.glob(f"/tmp/.X11-unix/X{number}"):
+                continue
+            xvfb = self._popen(["Xvfb", f":{number}", "-screen", "0",
                                 f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset"],
-                               pass_fds=(write_end,), env=os.environ)
-            os.close(write_end)
-            ready = select.select([read_end], [], [], 30)[0]
-            number = os.read(read_end, 16).decode().strip() if ready else ""
-            os.close(read_end)
-            try:
-                self.x = xdisplay.Display(":" + number)
-                self.display = ":" + number
+                               env=os.environ)
+
+            def answers():
+                try:
+                    self.x = xdisplay.Display(f":{number}")
+                    return "yes"
+                except Exception:
+                    return "no" if xvfb.poll() is not None else None
+
+            if poll(answers, 30, f"Xvfb :{number} did not answer within 30 s") == "yes":
+                self.display = f":{number}"
                 return
-            except Exception:
-                if xvfb.poll() is None:
-                    xvfb.kill()
-                xvfb.wait()
-                time.sleep(0.2)
-        raise AssertionError("Xvfb gave no usable display in 5 tries")
+        raise AssertionError("Xvfb gave no usable display")
 
     def _popen(self, argv, env=None, **kw):
         kw.setdefault("stdout", self._log)
