@@ -123,11 +123,12 @@ class WineHost:
                 proc.wait()
         self._log.close()
         # Wine's processes go some moments after their server.
-        left = processes_of_prefix(self.prefix) + [p.pid for p in self._procs if p.poll() is None]
         deadline = time.monotonic() + 10
-        while left and time.monotonic() < deadline:
+        while True:
+            left = processes_of_prefix(self.prefix) + [p.pid for p in self._procs if p.poll() is None]
+            if not left or time.monotonic() > deadline:
+                break
             time.sleep(0.1)
-            left = processes_of_prefix(self.prefix)
         for pid in left:
             os.kill(pid, signal.SIGKILL)
         shutil.rmtree(self.prefix if failed else self.workdir, ignore_errors=True)
