@@ -12,6 +12,7 @@
 #include "app/app_startup.h"
 #include "app/install_location.h"
 #include "data/payload_table.h"
+#include "import_slot.h"
 #include "message_box_watch.h"
 #include "ui/menu_model.h"
 #include "ui/menu_window.h"
@@ -19,13 +20,6 @@
 using namespace Velmora;
 using namespace VelmoraTest;
 
-// The import slots that the program's own calls go through (stdcall names on i686).
-#ifdef _WIN64
-#define IMPORT_SLOT(Name, ArgumentBytes) extern "C" void* Name##Slot asm("__imp_" #Name)
-#else
-#define IMPORT_SLOT(Name, ArgumentBytes)                                                           \
-    extern "C" void* Name##Slot asm("__imp__" #Name "@" #ArgumentBytes)
-#endif
 IMPORT_SLOT(CreateFileA, 28);
 IMPORT_SLOT(WriteFile, 20);
 IMPORT_SLOT(CloseHandle, 4);

@@ -13,14 +13,11 @@
 #include "ui/menu_input.h"
 #include "ui/menu_paint.h"
 #include "ui/menu_window.h"
+#include "import_slot.h"
 
 using namespace Velmora;
 
-#ifdef _WIN64 // the import slot every DrawTextA call of the program goes through
-extern "C" void* DrawTextSlot asm("__imp_DrawTextA");
-#else
-extern "C" void* DrawTextSlot asm("__imp__DrawTextA@20");
-#endif
+IMPORT_SLOT(DrawTextA, 20);
 
 namespace {
 
@@ -148,11 +145,11 @@ int WINAPI RecordDrawText(HDC Dc, LPCSTR Text, int Length, LPRECT Rect, UINT For
 TEST(MenuPaint, ThePictureTheTitleAndTheButtonsWithTheirCaptions) {
     SelectedEntry = 2;
     DWORD protection = 0;
-    VirtualProtect(&DrawTextSlot, sizeof(void*), PAGE_READWRITE, &protection);
-    RealDrawText = reinterpret_cast<decltype(&DrawTextA)>(DrawTextSlot);
-    DrawTextSlot = reinterpret_cast<void*>(&RecordDrawText);
+    VirtualProtect(&DrawTextASlot, sizeof(void*), PAGE_READWRITE, &protection);
+    RealDrawText = reinterpret_cast<decltype(&DrawTextA)>(DrawTextASlot);
+    DrawTextASlot = reinterpret_cast<void*>(&RecordDrawText);
     PaintMenu();
-    DrawTextSlot = reinterpret_cast<void*>(RealDrawText);
+    DrawTextASlot = reinterpret_cast<void*>(RealDrawText);
     GdiFlush();
     const std::string title = "Velmora 2.01 installation setup in ";
     EXPECT_EQ(title + std::to_string(TitleShadowColour) + "\n" + title +

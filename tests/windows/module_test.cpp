@@ -12,14 +12,11 @@
 #include "shell/shell_link.h"
 #include "shell/shell_version.h"
 #include "support/support_module.h"
+#include "import_slot.h"
 
 using namespace Velmora;
 
-#ifdef _WIN64 // the import slot every SetDllDirectoryA call of the program goes through
-extern "C" void* SetDllDirectorySlot asm("__imp_SetDllDirectoryA");
-#else
-extern "C" void* SetDllDirectorySlot asm("__imp__SetDllDirectoryA@4");
-#endif
+IMPORT_SLOT(SetDllDirectoryA, 4);
 
 namespace {
 
@@ -220,11 +217,11 @@ TEST(SupportModule, DllsComeOnlyFromTheSystemDirectoryOnceInitialised) {
     ASSERT_NE(nullptr, planted) << "the planted DLL should load before the restriction";
     FreeLibrary(planted);
     DWORD protection = 0;
-    VirtualProtect(&SetDllDirectorySlot, sizeof(void*), PAGE_READWRITE, &protection);
-    void* const real = SetDllDirectorySlot;
-    SetDllDirectorySlot = reinterpret_cast<void*>(&RecordDllDirectory);
+    VirtualProtect(&SetDllDirectoryASlot, sizeof(void*), PAGE_READWRITE, &protection);
+    void* const real = SetDllDirectoryASlot;
+    SetDllDirectoryASlot = reinterpret_cast<void*>(&RecordDllDirectory);
     InitialiseSupportModule();
-    SetDllDirectorySlot = real;
+    SetDllDirectoryASlot = real;
     // Wine takes an empty DLL directory for none, so the request to take the
     // current directory out of the search is checked where it is made.
     EXPECT_EQ("", DllDirectory);
