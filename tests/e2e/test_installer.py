@@ -1,9 +1,7 @@
 """The real installer in a fresh Wine prefix on a 1024 x 768 display, driven
-with keys and the mouse as a person would; then the screensaver it installs,
-and faults from outside: a file another program holds, the window closed by
-another program. All cases share one prefix and start from no installed file.
-The first case whose installer window never appears fails; the rest are
-skipped rather than each waiting for a window that will not come."""
+with keys and the mouse as a person would; the screensaver it installs; a file
+another program holds; the window closed from outside. The cases share one
+prefix; once the installer window fails to appear, the rest are skipped."""
 
 import configparser
 import json

@@ -1,11 +1,5 @@
 """Runs Windows programs under Wine on a private Xvfb display, for tests.
 
-    with WineHost("install") as host:
-        proc = host.start([setup_exe])
-        window = host.wait_for_window(" Setup", proc)
-        host.key("Return", title=" Setup")
-        box = host.wait_for_dialog(" Installation completed ")
-
 Each WineHost owns a fresh folder under $VELMORA_TEST_OUTPUT/prefixes, an Xvfb
 display and a Wine prefix of the architecture under test ($VELMORA_ARCH: i686
 runs in a 32-bit prefix through the 32-bit loader, x86_64 in a 64-bit one).
