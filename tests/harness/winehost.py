@@ -116,15 +116,17 @@ class WineHost:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
         self._log.close()
-        # Wine's processes go some moments after their server.
-        deadline = time.monotonic() + 10
+        # A Wine program that was still starting may outlive its server (and
+        # start another): whatever of the prefix is left is killed until none is.
+        deadline = time.monotonic() + 15
         while True:
-            left = processes_of_prefix(self.prefix) + [p.pid for p in self._procs if p.poll() is None]
+            wine = processes_of_prefix(self.prefix)
+            left = wine + [p.pid for p in self._procs if p.poll() is None]
             if not left or time.monotonic() > deadline:
                 break
-            time.sleep(0.1)
-        for pid in left:
-            os.kill(pid, signal.SIGKILL)
+            for pid in wine:
+                os.kill(pid, signal.SIGKILL)
+            time.sleep(0.2)
         shutil.rmtree(self.prefix if failed else self.workdir, ignore_errors=True)
         if left and not failed:
             raise AssertionError(f"processes outlived their host: {left}")
