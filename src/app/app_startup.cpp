@@ -5,11 +5,14 @@
 #include <cstdlib>
 
 #include "app/exit_action.h"
+#include "app/install_location.h"
 #include "data/background_image.h"
 #include "data/background_picture.h"
+#include "data/payload_table.h"
 #include "data/rld_decode.h"
 #include "support/support_memory.h"
 #include "ui/menu_model.h"
+#include "ui/menu_window.h"
 
 namespace Velmora {
 
@@ -34,6 +37,15 @@ void LoadBackgroundImage() {
 void SetMenuCaptions() {
     AssignString(MenuCaptions[2], "Uninstall");
     AssignString(MenuCaptions[3], "Exit");
+}
+
+void StartSetup() {
+    ResetMenuState();
+    LoadBackgroundImage();
+    LoadPayloadTable();
+    CheckInstallation();
+    SetMenuCaptions();
+    CreateMenuWindow();
 }
 
 void HandleMenuKey(uint16_t Key) {

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include "app/app_startup.h"
-#include "app/install_location.h"
-#include "data/payload_table.h"
 #include "shell/shell_version.h"
 #include "support/support_module.h"
 #include "ui/menu_input.h"
@@ -19,12 +17,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     InitialiseSupportModule();
     InitialiseShellModule();
 
-    ResetMenuState();
-    LoadBackgroundImage();
-    LoadPayloadTable();
-    CheckInstallation();
-    SetMenuCaptions();
-    CreateMenuWindow();
+    StartSetup();
     for (;;) {
         PaintMenu();
         HandleMenuKey(WaitMenuInput(MainWindow, EntryCount, MenuTable));

@@ -273,12 +273,7 @@ void WriteReport() {
     }
     WatchMessageBoxes({IDOK});
     std::atexit(WriteReport);
-    ResetMenuState();
-    LoadBackgroundImage();
-    LoadPayloadTable();
-    CheckInstallation();
-    SetMenuCaptions();
-    CreateMenuWindow();
+    StartSetup();
     std::exit(MainWindow != nullptr ? 0 : 3);
 }
 

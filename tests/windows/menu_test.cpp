@@ -174,12 +174,7 @@ TEST(MenuPaint, ThePictureTheTitleAndTheButtonsWithTheirCaptions) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    ResetMenuState();
-    LoadBackgroundImage();
-    LoadPayloadTable();
-    CheckInstallation();
-    SetMenuCaptions();
-    CreateMenuWindow();
+    StartSetup();
     char step[16] = "";
     if (GetEnvironmentVariableA("VELMORA_PROBE_STEP", step, sizeof step) != 0) {
         if (step[0] == 'l') {
