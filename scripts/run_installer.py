@@ -19,8 +19,20 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.environ.get("VELMORA_BUILD_DIR", os.path.join(ROOT, "build"))
-I686 = subprocess.run(["bash", os.path.join(ROOT, "scripts", "kernel-runs-i386.sh")]).returncode == 0 \
-    and os.path.exists("/usr/lib/wine/wine")
+
+
+def configured_arch():
+    """The architecture that the build chose for running under Wine."""
+    if not os.path.exists(os.path.join(BUILD, "CMakeCache.txt")):
+        return "x86_64"
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("VELMORA_TEST_ARCH:"):
+                return line.split("=", 1)[1].strip()
+    return "x86_64"
+
+
+I686 = configured_arch() == "i686"
 ARCH, LOADER, SERVER = (("i686", "/usr/lib/wine/wine", "/usr/lib/wine/wineserver32") if I686 else
                         ("x86_64", "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64"))
 EXE = os.path.join(BUILD, "windows-" + ARCH, "VelmoraSetup.exe")
