@@ -10,7 +10,9 @@
 #include "data/background_picture.h"
 #include "data/payload_table.h"
 #include "data/rld_decode.h"
+#include "shell/shell_version.h"
 #include "support/support_memory.h"
+#include "support/support_module.h"
 #include "ui/menu_model.h"
 #include "ui/menu_window.h"
 
@@ -40,6 +42,9 @@ void SetMenuCaptions() {
 }
 
 void StartSetup() {
+    // Before anything else: the DLL search is restricted before any DLL loads.
+    InitialiseSupportModule();
+    InitialiseShellModule();
     ResetMenuState();
     LoadBackgroundImage();
     LoadPayloadTable();

@@ -21,8 +21,9 @@ void LoadBackgroundImage();
 // Captions 2 and 3; caption 1 comes from the installation check.
 void SetMenuCaptions();
 
-// The start-up after the modules' own initialisation, in this order: menu
-// state, picture, payload table, installation check, captions, window.
+// The whole start-up, in this order: the modules' initialisation (support,
+// then shell), menu state, picture, payload table, installation check,
+// captions, window.
 void StartSetup();
 
 // What the main loop does with one key code from the input loop.

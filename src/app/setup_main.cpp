@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include "app/app_startup.h"
-#include "shell/shell_version.h"
-#include "support/support_module.h"
 #include "ui/menu_input.h"
 #include "ui/menu_model.h"
 #include "ui/menu_paint.h"
@@ -13,10 +11,6 @@
 using namespace Velmora;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // Module initialisation, in this order, before anything else.
-    InitialiseSupportModule();
-    InitialiseShellModule();
-
     StartSetup();
     for (;;) {
         PaintMenu();

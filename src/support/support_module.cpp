@@ -5,19 +5,29 @@
 namespace Velmora {
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesRoutine)(DWORD);
+typedef BOOL(WINAPI* SetDllDirectoryRoutine)(LPCSTR);
+
+// A routine of kernel32 that older systems lack: looked up rather than
+// imported, since a system without an imported routine refuses to start the
+// program at all. Null where it is missing.
+static FARPROC FindKernelRoutine(const char* Name) {
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr ? GetProcAddress(kernel, Name) : nullptr;
+}
 
 void InitialiseSupportModule() {
-    // Looked up rather than imported: older systems lack it and would refuse
-    // to start the program.
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    const FARPROC routine =
-        kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-    if (routine != nullptr) {
-        reinterpret_cast<SetDefaultDllDirectoriesRoutine>(reinterpret_cast<void (*)()>(routine))(
+    // Windows 8, and 7 and Vista with the update that brought it.
+    const FARPROC restrict = FindKernelRoutine("SetDefaultDllDirectories");
+    if (restrict != nullptr) {
+        reinterpret_cast<SetDefaultDllDirectoriesRoutine>(reinterpret_cast<void (*)()>(restrict))(
             LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
-    // Takes the current directory out of the search order as well.
-    SetDllDirectoryA("");
+    // Windows XP SP1 and later: takes the current directory out of the search
+    // order as well.
+    const FARPROC directory = FindKernelRoutine("SetDllDirectoryA");
+    if (directory != nullptr) {
+        reinterpret_cast<SetDllDirectoryRoutine>(reinterpret_cast<void (*)()>(directory))("");
+    }
 }
 
 } // namespace Velmora

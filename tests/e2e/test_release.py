@@ -1,7 +1,9 @@
 """The shipped executables as files: both installers and both screensavers are
 Windows GUI programs for their machine that need only Windows' own DLLs, ask
 for ASLR and DEP, have no section both writable and executable, and the
-installer asks for administrator rights (it writes into the Windows directory)."""
+installer asks for administrator rights (it writes into the Windows directory).
+The i686 programs, the ones shipped, import only routines that Windows 95 and
+NT 4.0 have (tests/release/imports.txt), and say they run on Windows 4.0."""
 
 import os
 import unittest
@@ -12,6 +14,8 @@ SYSTEM_DLLS = {"kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "o
                "msvcrt", "shlwapi", "comctl32"}
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 WRITE_AND_EXECUTE = 0x80000000 | 0x20000000
+IMPORTS = os.path.join(os.path.dirname(__file__), "..", "release", "imports.txt")
+OLD_NT = ("3.1", "3.5", "3.51", "4.0")
 FILES = [("VELMORA_EXE_I686", 0x14C), ("VELMORA_EXE_X86_64", 0x8664),
          ("VELMORA_SAVER_I686", 0x14C), ("VELMORA_SAVER_X86_64", 0x8664)]
 
@@ -38,6 +42,25 @@ class ShippedExecutables(unittest.TestCase):
         for variable, _ in FILES[:2]:
             with open(os.environ[variable], "rb") as f:
                 self.assertIn(b'level="requireAdministrator"', f.read(), variable)
+
+    def test_i686_programs_start_on_windows_95_and_nt_4(self):
+        allowed = {}
+        with open(IMPORTS) as f:
+            for line in f:
+                if line.strip() and not line.startswith("#"):
+                    dll, routine, first_9x, first_nt = line.split()[:4]
+                    allowed[dll, routine] = (first_9x, first_nt)
+        for variable in ("VELMORA_EXE_I686", "VELMORA_SAVER_I686"):
+            pe = pefile.PE(os.environ[variable])
+            self.assertLessEqual((pe.OPTIONAL_HEADER.MajorSubsystemVersion,
+                                  pe.OPTIONAL_HEADER.MajorOperatingSystemVersion), (4, 4))
+            imported = {(e.dll.decode().lower(), i.name.decode() if i.name else f"#{i.ordinal}")
+                        for e in pe.DIRECTORY_ENTRY_IMPORT for i in e.imports}
+            self.assertEqual([], sorted(imported - allowed.keys()), f"{variable}: not listed")
+            # msvcrt.dll is the one DLL that Windows 95 does not ship.
+            too_new = [(dll, r) for dll, r in imported if allowed[dll, r][1] not in OLD_NT or
+                       allowed[dll, r][0] != ("98" if dll == "msvcrt.dll" else "95")]
+            self.assertEqual([], too_new, f"{variable}: newer than Windows 95 and NT 4.0")
 
 
 if __name__ == "__main__":

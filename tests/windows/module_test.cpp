@@ -13,10 +13,14 @@
 #include "shell/shell_version.h"
 #include "support/support_module.h"
 #include "import_slot.h"
+#include "message_box_watch.h"
 
 using namespace Velmora;
+using namespace VelmoraTest;
 
-IMPORT_SLOT(SetDllDirectoryA, 4);
+extern bool PlantedLoadedBeforeStartup; // set by main
+
+IMPORT_SLOT(GetProcAddress, 8);
 
 namespace {
 
@@ -204,29 +208,44 @@ TEST(SpecialFolders, AllUsersOnAnNtSystemUnlessForTheCurrentUserOnly) {
     InitialiseShellModule();
 }
 
-std::string DllDirectory = "(not set)";
+std::string Looked;       // the routines the support module looked up
+std::string DllDirectory; // what it asked SetDllDirectoryA for
+bool OldSystem;           // whether GetProcAddress answers as Windows 95 and NT 4.0 do
+decltype(&GetProcAddress) RealGetProcAddress;
+
 BOOL WINAPI RecordDllDirectory(LPCSTR Directory) {
-    DllDirectory = Directory != nullptr ? Directory : "(null)";
+    DllDirectory += Directory != nullptr ? "\"" + std::string(Directory) + "\"" : "null";
     return TRUE;
 }
+FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
+    Looked += std::string(Name) + " ";
+    if (OldSystem) {
+        return nullptr;
+    }
+    return std::string(Name) == "SetDllDirectoryA"
+               ? reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&RecordDllDirectory))
+               : RealGetProcAddress(Module, Name);
+}
 
-// velmora_planted.dll lies beside this program: the usual search finds it
-// there, but not once the support module is initialised.
-TEST(SupportModule, DllsComeOnlyFromTheSystemDirectoryOnceInitialised) {
-    HMODULE planted = LoadLibraryA("velmora_planted.dll");
-    ASSERT_NE(nullptr, planted) << "the planted DLL should load before the restriction";
-    FreeLibrary(planted);
-    DWORD protection = 0;
-    VirtualProtect(&SetDllDirectoryASlot, sizeof(void*), PAGE_READWRITE, &protection);
-    void* const real = SetDllDirectoryASlot;
-    SetDllDirectoryASlot = reinterpret_cast<void*>(&RecordDllDirectory);
-    InitialiseSupportModule();
-    SetDllDirectoryASlot = real;
-    // Wine takes an empty DLL directory for none, so the request to take the
-    // current directory out of the search is checked where it is made.
-    EXPECT_EQ("", DllDirectory);
+// velmora_planted.dll lies beside this program: the usual search found it there
+// before the start-up (see main), but no longer does. Systems without the
+// routines that restrict the search still start.
+TEST(SupportModule, DllsComeOnlyFromTheSystemDirectoryOnceStartedWhereTheSystemCan) {
+    EXPECT_TRUE(PlantedLoadedBeforeStartup) << "the planted DLL should load before the start-up";
     EXPECT_EQ(nullptr, LoadLibraryA("velmora_planted.dll"));
     EXPECT_NE(nullptr, LoadLibraryA("version.dll")) << "the system's own DLLs still load";
+    for (const bool old : {false, true}) {
+        OldSystem = old;
+        Looked = DllDirectory = "";
+        RealGetProcAddress = reinterpret_cast<decltype(&GetProcAddress)>(
+            SwapImport(&GetProcAddressSlot, reinterpret_cast<void*>(&LookUp)));
+        InitialiseSupportModule();
+        SwapImport(&GetProcAddressSlot, reinterpret_cast<void*>(RealGetProcAddress));
+        // Wine takes an empty DLL directory for none, so the request to take the
+        // current directory out of the search is checked where it is made.
+        EXPECT_EQ(old ? "" : "\"\"", DllDirectory) << Looked;
+        EXPECT_NE(std::string::npos, Looked.find("SetDefaultDllDirectories")) << Looked;
+    }
 }
 
 } // namespace
