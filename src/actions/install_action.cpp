@@ -45,6 +45,38 @@ static void ReportWrongSize(uint32_t& Errors, const char* Path) {
     ReportFailure(Errors, text);
 }
 
+// Puts the whole, closed file Fresh in the place of Path. Windows 95, 98 and
+// ME have no replacing move (they answer that it is not implemented): there
+// the old file is moved aside, and back again if the new one cannot follow
+// it, and deleted only once the new one is in place.
+static bool PutFileInPlace(const char* Fresh, const char* Path) {
+    if (MoveFileExA(Fresh, Path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    ShortString aside;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED || !AssignString(aside, Path) ||
+        !AppendString(aside, ".old")) {
+        return false;
+    }
+    DeleteFileA(aside); // left by an earlier run that could not delete it
+    const bool hadOld = GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES;
+    if (hadOld && !MoveFileA(Path, aside)) {
+        return false;
+    }
+    if (!MoveFileA(Fresh, Path)) {
+        if (hadOld) {
+            MoveFileA(aside, Path);
+        }
+        return false;
+    }
+    // The new file is whole in place; an old copy that cannot go yet is
+    // removed by the next run.
+    if (hadOld) {
+        DeleteFileA(aside);
+    }
+    return true;
+}
+
 // Inflates one entry into Buffer, writes it to a new file beside its target and
 // puts that in place only when it is whole and closed. Every failure is told
 // and counted, removes the new file and leaves the target as it was.
@@ -92,7 +124,7 @@ static void WritePayloadFile(const PayloadEntry& Entry, uint8_t* Buffer, uint32_
     if (!whole || !closed) {
         DeleteFileA(fresh);
         ReportPathFailure(Errors, WriteFailure, path);
-    } else if (!MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    } else if (!PutFileInPlace(fresh, path)) {
         DeleteFileA(fresh);
         ReportPathFailure(Errors, CreateFailure, path);
     }

@@ -24,6 +24,8 @@ IMPORT_SLOT(CreateFileA, 28);
 IMPORT_SLOT(WriteFile, 20);
 IMPORT_SLOT(CloseHandle, 4);
 IMPORT_SLOT(MoveFileExA, 12);
+IMPORT_SLOT(MoveFileA, 8);
+IMPORT_SLOT(DeleteFileA, 4);
 IMPORT_SLOT(GlobalAlloc, 8);
 IMPORT_SLOT(WritePrivateProfileStringA, 16);
 IMPORT_SLOT(GetWindowsDirectoryA, 8);
@@ -118,6 +120,24 @@ HGLOBAL WINAPI NoMemory(UINT, SIZE_T) {
 BOOL WINAPI RefusedMove(LPCSTR, LPCSTR, DWORD) {
     return FALSE;
 }
+// Windows 95, 98 and ME: no replacing move; moves and deletes that fail there.
+BOOL WINAPI NoReplacingMove(LPCSTR, LPCSTR, DWORD) {
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+bool EndsWith(const std::string& Text, const std::string& End) {
+    return Text.size() >= End.size() &&
+           Text.compare(Text.size() - End.size(), End.size(), End) == 0;
+}
+BOOL WINAPI RefusedPlainMove(LPCSTR, LPCSTR) {
+    return FALSE;
+}
+BOOL WINAPI RefusedMoveOfNew(LPCSTR From, LPCSTR To) {
+    return !EndsWith(From, ".new") && reinterpret_cast<decltype(&MoveFileA)>(Real)(From, To);
+}
+BOOL WINAPI RefusedDeleteOfOld(LPCSTR Path) {
+    return !EndsWith(Path, ".old") && reinterpret_cast<decltype(&DeleteFileA)>(Real)(Path);
+}
 BOOL WINAPI RefusedProfileWrite(LPCSTR, LPCSTR, LPCSTR, LPCSTR) {
     return FALSE;
 }
@@ -132,10 +152,13 @@ HDC WINAPI NoDC(HWND) {
     return nullptr;
 }
 
+// Each row runs on the NT family and as on 95/98/ME, where the old file is
+// moved aside and back instead of replaced in one move.
 TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
     const std::string inflate = " Failed to decompress the file :\r" + Target;
     const std::string create = " Failed to create the file :\r" + Target;
     const std::string write = " Failed to write the file :\r" + Target;
+    enum { Nt = 1, Nine = 2, Both = 3 };
     const struct {
         Boxes Shown;
         bool Installs;
@@ -143,6 +166,8 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         void (*Change)(PayloadEntry&) = nullptr; // to the carried entry
         void** Slot = nullptr;                   // pointed at StandIn for the run
         void* StandIn = nullptr;
+        int Systems = Both;
+        bool KeepsOldCopy = false; // beside the new file, until the next run
     } cases[] = {
         {Success, true, "Velmora.scr"},
         {Success, true, "Velmora.scr", [](PayloadEntry& E) { E.CompressedSize = 0; }},
@@ -150,7 +175,13 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         {ErrorBox(create), false, "before.scr", nullptr, &CreateFileASlot, Stand(&RefusedCreate)},
         {ErrorBox(write), false, "before.scr", nullptr, &WriteFileSlot, Stand(&ShortWrite)},
         {ErrorBox(write), false, "before.scr", nullptr, &CloseHandleSlot, Stand(&FailedClose)},
-        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileExASlot, Stand(&RefusedMove)},
+        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileExASlot, Stand(&RefusedMove), Nt},
+        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Stand(&RefusedPlainMove),
+         Nine},
+        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Stand(&RefusedMoveOfNew),
+         Nine},
+        {Success, true, "Velmora.scr", nullptr, &DeleteFileASlot, Stand(&RefusedDeleteOfOld), Nine,
+         true},
         {ErrorBox(inflate + " (-4)"), false, "before.scr", nullptr, &GlobalAllocSlot,
          Stand(&NoMemory)},
         {ErrorBox(inflate + " (-3)"), false, "before.scr", // a stream without its header
@@ -161,34 +192,51 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         {ErrorBox(" Failed to write system.ini"), true, "before.scr", nullptr,
          &WritePrivateProfileStringASlot, Stand(&RefusedProfileWrite)},
     };
-    for (const auto& c : cases) {
-        for (const std::string& before : {Absent, Old}) { // a later install rewrites
-            if (c.Change) {
-                c.Change(PayloadTable[0]);
+    for (const int system : {Nt, Nine}) {
+        void* const replacingMove =
+            system == Nine ? SwapImport(&MoveFileExASlot, Stand(&NoReplacingMove)) : nullptr;
+        for (const auto& c : cases) {
+            for (const std::string& before : {Absent, Old}) { // a later install rewrites
+                if (!(c.Systems & system)) {
+                    continue;
+                }
+                if (c.Change) {
+                    c.Change(PayloadTable[0]);
+                }
+                const std::string path = Directory + PayloadTable[0].Name;
+                const std::string installed = PayloadTable[0].CompressedSize ? Built : "";
+                SCOPED_TRACE(c.Shown[0] + (before == Old ? " over an old " : " new ") + path +
+                             (system == Nine ? " on 9x" : ""));
+                if (before == Old) {
+                    std::ofstream(path, std::ios::binary) << Old;
+                }
+                const bool oldCopy = c.KeepsOldCopy && before == Old;
+                const size_t entries = DirectoryEntries() + (c.Installs && before == Absent);
+                Real = c.Slot ? SwapImport(c.Slot, c.StandIn) : nullptr;
+                const Boxes boxes = Shown(InstallAction);
+                if (c.Slot) {
+                    SwapImport(c.Slot, Real);
+                }
+                EXPECT_EQ(c.Shown, boxes);
+                const std::string now = Contents(path);
+                EXPECT_TRUE(now == (c.Installs ? installed : before)) << now.size();
+                EXPECT_EQ(entries + oldCopy, DirectoryEntries()); // and nothing else beside it
+                EXPECT_EQ(c.Setting, ScreensaverSetting());
+                EXPECT_EQ(path, TargetPath);
+                // The menu's state is what the disk holds.
+                EXPECT_EQ(now != Absent, InstallCheckStatus == 0) << InstallCheckStatus;
+                EXPECT_STREQ(now != Absent ? "Reinstall" : "Install", MenuCaptions[1]);
+                if (oldCopy) { // kept whole, and cleared away by the next run
+                    EXPECT_TRUE(Contents(path + ".old") == Old);
+                    EXPECT_EQ(Success, Shown(InstallAction));
+                    EXPECT_EQ(entries, DirectoryEntries());
+                }
+                DeleteFileA(path.c_str());
+                SetUp();
             }
-            const std::string path = Directory + PayloadTable[0].Name;
-            const std::string installed = PayloadTable[0].CompressedSize ? Built : "";
-            SCOPED_TRACE(c.Shown[0] + (before == Old ? " over an old " : " new ") + path);
-            if (before == Old) {
-                std::ofstream(path, std::ios::binary) << Old;
-            }
-            const size_t entries = DirectoryEntries() + (c.Installs && before == Absent);
-            Real = c.Slot ? SwapImport(c.Slot, c.StandIn) : nullptr;
-            const Boxes boxes = Shown(InstallAction);
-            if (c.Slot) {
-                SwapImport(c.Slot, Real);
-            }
-            EXPECT_EQ(c.Shown, boxes);
-            const std::string now = Contents(path);
-            EXPECT_TRUE(now == (c.Installs ? installed : before)) << now.size();
-            EXPECT_EQ(entries, DirectoryEntries()); // and nothing left beside it
-            EXPECT_EQ(c.Setting, ScreensaverSetting());
-            EXPECT_EQ(path, TargetPath);
-            // The menu's state is what the disk holds.
-            EXPECT_EQ(now != Absent, InstallCheckStatus == 0) << InstallCheckStatus;
-            EXPECT_STREQ(now != Absent ? "Reinstall" : "Install", MenuCaptions[1]);
-            DeleteFileA(path.c_str());
-            SetUp();
+        }
+        if (system == Nine) {
+            SwapImport(&MoveFileExASlot, replacingMove);
         }
     }
 }
