@@ -1,9 +1,9 @@
 """The real installer in a fresh Wine prefix on a 1024 x 768 display, driven
 with keys and the mouse as a person would; the screensaver it installs; a file
-another program holds; the window closed from outside. The cases share one
+another program holds; the window closed from outside. (test_versions makes
+one whole installation, Uninstall included, under each Windows version.) The cases share one
 prefix; once the installer window fails to appear, the rest are skipped."""
 
-import configparser
 import json
 import os
 import select
@@ -15,7 +15,7 @@ from winehost import WineHost, poll
 
 EXE = os.environ.get("VELMORA_EXE", "")
 SAVER = os.environ.get("VELMORA_SAVER", "")
-TITLE, CLASS = " Setup", "Velmora 2.01 installation setup"
+TITLE = " Setup"
 SELECTED, NORMAL = (176, 176, 240), (32, 32, 117)  # button fills
 FILL_POINTS = {1: (40, 55), 2: (40, 115), 3: (40, 175)}  # clear of the captions
 CENTRES = {1: (72, 45), 2: (72, 105), 3: (72, 165)}
@@ -37,7 +37,7 @@ class Installer:
         self.host = host
         host.move_mouse(host.width - 1, host.height - 1)
         self.proc = host.start([EXE])
-        self.window = host.wait_for_window(TITLE, self.proc, CLASS)
+        self.window = host.wait_for_window(TITLE, self.proc)
         self.left, self.top = self.window["client"][:2]
         # Wine learns where the pointer is only from moves over its windows,
         # and the menu judges every message's point as a hover.
@@ -95,7 +95,6 @@ class InstallerCase(unittest.TestCase):
     def setUpClass(cls):
         cls.host = WineHost("installer").__enter__()
         cls.target = os.path.join(cls.host.windows_dir, "Velmora.scr")
-        cls.ini = os.path.join(cls.host.windows_dir, "system.ini")
         with open(SAVER, "rb") as f:
             cls.saver = f.read()
 
@@ -118,11 +117,6 @@ class InstallerCase(unittest.TestCase):
         self.addCleanup(lambda: installer.proc.poll() is None and installer.proc.kill())
         installer.wait_for_highlight(1)
         return installer
-
-    def screensaver_setting(self):
-        ini = configparser.ConfigParser(strict=False, interpolation=None)
-        ini.read(self.ini, encoding="latin-1")
-        return ini.get("boot", "SCRNSAVE.EXE", fallback=None)
 
     def read_target(self):
         with open(self.target, "rb") as f:
@@ -176,13 +170,11 @@ class InstallerCase(unittest.TestCase):
 
     # -------------------------------------------------------- install, uninstall
 
-    def test_install_then_uninstall(self):
+    def test_install_changes_the_first_caption_and_cancel_keeps_the_file(self):
         installer = self.start()
         install_caption = installer.caption_pixels()
         installer.keys("Return")
         installer.answer(self, " Installation completed ", " Program installed in desired manner")
-        self.assertTrue(self.read_target() == self.saver, "installed file differs from the build")
-        self.assertEqual("Velmora.scr", self.screensaver_setting())
         poll(lambda: installer.caption_pixels() != install_caption, 20,
              "the first button still reads as before the install")
         reinstall_caption = installer.caption_pixels()
@@ -194,16 +186,8 @@ class InstallerCase(unittest.TestCase):
         installer.click(2)
         box = installer.answer(self, " Uninstallation", QUESTION, button=2)  # Cancel
         self.assertEqual({1, 2}, {b["id"] for b in box["buttons"]})
-        installer.click(2)
-        installer.answer(self, " Uninstallation", QUESTION, key="Return")  # Cancel is the default
-        self.assertTrue(os.path.exists(self.target))
-        installer.click(2)
-        installer.answer(self, " Uninstallation", QUESTION, button=1)
-        installer.answer(self, " Completed", " Software removed from your system.")
-        self.assertFalse(os.path.exists(self.target))
-        installer.click(2)
-        installer.answer(self, " File not found", NOT_FOUND)
-        installer.click(3)
+        self.assertTrue(self.read_target() == self.saver, "Cancel removed the file")
+        installer.keys("Escape")
         self.assertEqual(0, installer.exit_code())
 
     def test_screensaver_runs_full_screen_and_ends_on_a_key_not_on_jitter(self):
