@@ -68,6 +68,7 @@ class Program:
         self.mapped = []
         self.painted = []
         self.killed = False
+        self.title_is_prefix = False  # the title bar carries more, as NSIS's page names
 
 
 class XWatch:
@@ -103,8 +104,9 @@ class XWatch:
             elif event.type in (X.UnmapNotify, X.DestroyNotify):
                 self.mapped.discard(event.window.id)
 
-    def find_mapped(self, title):
-        """The X window id of a mapped top-level window named `title`, or None."""
+    def find_mapped(self, title, prefix=False):
+        """The X window id of a mapped top-level window named `title` (or, with
+        prefix, whose name starts with it), or None."""
         self._drain()
         for wid in list(self.mapped):
             window = self.display.create_resource_object("window", wid)
@@ -113,7 +115,7 @@ class XWatch:
             except Exception:  # gone between the event and the request
                 self.mapped.discard(wid)
                 continue
-            if name == title:
+            if name == title or (prefix and isinstance(name, str) and name.startswith(title)):
                 return wid
         return None
 
@@ -163,7 +165,7 @@ def time_one_run(host, watch, program):
     while True:
         now = time.monotonic()
         if wid is None:
-            wid = watch.find_mapped(program.title)
+            wid = watch.find_mapped(program.title, program.title_is_prefix)
             if wid is not None:
                 mapped_at = time.monotonic() - t0
         if wid is not None and program.expected is not None:
@@ -259,6 +261,7 @@ def main():
         nsis_exe = make_nsis(os.path.join(windows_dir, "Velmora.scr"), tempfile.mkdtemp())[0]
         programs.append(Program("NSIS installer", nsis_exe, SETUP_TITLE))
         programs[-1].killed = True
+        programs[-1].title_is_prefix = True  # " Setup: Installing", then " Setup: Completed"
     with winehost.WineHost("startup-bench") as host:
         watch = XWatch(host.display)
         setup_client = warm_up(host, watch, setup, picture)
