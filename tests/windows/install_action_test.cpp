@@ -100,6 +100,13 @@ class Actions : public testing::Test {
 
 // Stand-ins for the platform: a refused file, a lost write, a full disk.
 void* Real; // what the swapped import slot held
+// One that fails: answers 0 (FALSE, null) whatever it is asked, in place of Routine.
+template <typename Result, typename... Arguments> Result WINAPI Fails(Arguments...) {
+    return Result();
+}
+template <typename Result, typename... Arguments> void* Failing(Result(WINAPI*)(Arguments...)) {
+    return reinterpret_cast<void*>(&Fails<Result, Arguments...>);
+}
 HANDLE WINAPI RefusedCreate(LPCSTR Path, DWORD Access, DWORD Share, LPSECURITY_ATTRIBUTES Security,
                             DWORD Disposition, DWORD Attributes, HANDLE Template) {
     return Disposition != OPEN_EXISTING
@@ -114,12 +121,6 @@ BOOL WINAPI ShortWrite(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, L
 BOOL WINAPI FailedClose(HANDLE Object) {
     return !reinterpret_cast<decltype(&CloseHandle)>(Real)(Object);
 }
-HGLOBAL WINAPI NoMemory(UINT, SIZE_T) {
-    return nullptr;
-}
-BOOL WINAPI RefusedMove(LPCSTR, LPCSTR, DWORD) {
-    return FALSE;
-}
 // Windows 95, 98 and ME: no replacing move; moves and deletes that fail there.
 BOOL WINAPI NoReplacingMove(LPCSTR, LPCSTR, DWORD) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
@@ -129,27 +130,11 @@ bool EndsWith(const std::string& Text, const std::string& End) {
     return Text.size() >= End.size() &&
            Text.compare(Text.size() - End.size(), End.size(), End) == 0;
 }
-BOOL WINAPI RefusedPlainMove(LPCSTR, LPCSTR) {
-    return FALSE;
-}
 BOOL WINAPI RefusedMoveOfNew(LPCSTR From, LPCSTR To) {
     return !EndsWith(From, ".new") && reinterpret_cast<decltype(&MoveFileA)>(Real)(From, To);
 }
 BOOL WINAPI RefusedDeleteOfOld(LPCSTR Path) {
     return !EndsWith(Path, ".old") && reinterpret_cast<decltype(&DeleteFileA)>(Real)(Path);
-}
-BOOL WINAPI RefusedProfileWrite(LPCSTR, LPCSTR, LPCSTR, LPCSTR) {
-    return FALSE;
-}
-ATOM WINAPI NoClass(const WNDCLASSA*) {
-    return 0;
-}
-HWND WINAPI NoWindow(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE,
-                     LPVOID) {
-    return nullptr;
-}
-HDC WINAPI NoDC(HWND) {
-    return nullptr;
 }
 
 // Each row runs on the NT family and as on 95/98/ME, where the old file is
@@ -175,22 +160,22 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         {ErrorBox(create), false, "before.scr", nullptr, &CreateFileASlot, Stand(&RefusedCreate)},
         {ErrorBox(write), false, "before.scr", nullptr, &WriteFileSlot, Stand(&ShortWrite)},
         {ErrorBox(write), false, "before.scr", nullptr, &CloseHandleSlot, Stand(&FailedClose)},
-        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileExASlot, Stand(&RefusedMove), Nt},
-        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Stand(&RefusedPlainMove),
-         Nine},
+        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileExASlot, Failing(&MoveFileExA),
+         Nt},
+        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Failing(&MoveFileA), Nine},
         {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Stand(&RefusedMoveOfNew),
          Nine},
         {Success, true, "Velmora.scr", nullptr, &DeleteFileASlot, Stand(&RefusedDeleteOfOld), Nine,
          true},
         {ErrorBox(inflate + " (-4)"), false, "before.scr", nullptr, &GlobalAllocSlot,
-         Stand(&NoMemory)},
+         Failing(&GlobalAlloc)},
         {ErrorBox(inflate + " (-3)"), false, "before.scr", // a stream without its header
          [](PayloadEntry& E) { E.Data += 2, E.CompressedSize -= 2; }},
         {ErrorBox(inflate + " (-5)"), false, "before.scr", [](PayloadEntry& E) { E.Size -= 100; }},
         {ErrorBox(Target + " has wrong size .\r"), false, "before.scr",
          [](PayloadEntry& E) { E.Size += 100; }},
         {ErrorBox(" Failed to write system.ini"), true, "before.scr", nullptr,
-         &WritePrivateProfileStringASlot, Stand(&RefusedProfileWrite)},
+         &WritePrivateProfileStringASlot, Failing(&WritePrivateProfileStringA)},
     };
     for (const int system : {Nt, Nine}) {
         void* const replacingMove =
@@ -299,11 +284,12 @@ const struct {
     void** Slot;
     void* StandIn;
     DWORD ExitCode;
-} StartupCases[] = {{"class", "Can not Register Class", &RegisterClassASlot, Stand(&NoClass), 1},
-                    {"window", "Can not create window", &CreateWindowExASlot, Stand(&NoWindow), 1},
-                    {"picture", "Not enough memory to show the setup picture", &GlobalAllocSlot,
-                     Stand(&NoMemory), 1},
-                    {"dc", "Can not get DC", &GetDCSlot, Stand(&NoDC), 0}};
+} StartupCases[] = {
+    {"class", "Can not Register Class", &RegisterClassASlot, Failing(&RegisterClassA), 1},
+    {"window", "Can not create window", &CreateWindowExASlot, Failing(&CreateWindowExA), 1},
+    {"picture", "Not enough memory to show the setup picture", &GlobalAllocSlot,
+     Failing(&GlobalAlloc), 1},
+    {"dc", "Can not get DC", &GetDCSlot, Failing(&GetDC), 0}};
 
 const char* ReportPath;
 void WriteReport() {
