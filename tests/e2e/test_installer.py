@@ -1,13 +1,12 @@
 """The real installer in a fresh Wine prefix on a 1024 x 768 display, driven
-with keys and the mouse as a person would; the screensaver it installs; a file
-another program holds; the window closed from outside. (test_versions makes
-one whole installation, Uninstall included, under each Windows version.) The cases share one
+with keys and the mouse as a person would; a file another program holds; the
+window closed from outside. (test_versions makes one whole installation, the
+screensaver it installs and Uninstall included, under each Windows version.) The cases share one
 prefix; once the installer window fails to appear, the rest are skipped."""
 
 import json
 import os
 import select
-import shutil
 import subprocess
 import unittest
 
@@ -124,7 +123,7 @@ class InstallerCase(unittest.TestCase):
 
     # ------------------------------------------------------------------ the menu
 
-    def test_window_is_centred_and_keys_move_the_highlight(self):
+    def test_window_is_centred_and_keys_move_the_highlight_and_end_it(self):
         installer = self.start()
         # 600 x 450 and a title bar higher, framed; centred on 1024 x 768.
         left, top, right, bottom = installer.window["rect"]
@@ -132,11 +131,6 @@ class InstallerCase(unittest.TestCase):
         self.assertEqual((212, 159, 600, 450 + title_bar),
                          (left, top, right - left, bottom - top), f"frame {frame}")
         self.host.screenshot(artifact("installer-window.png"))
-        # Keys the menu ignores change nothing; Up from the first entry wraps.
-        installer.keys("Left", "Right", "Tab", "space", "a", "Up")
-        installer.wait_for_highlight(3)
-        installer.keys("Down")
-        installer.wait_for_highlight(1)
         installer.keys("Down")
         installer.wait_for_highlight(2)
         installer.keys("Escape")
@@ -189,32 +183,6 @@ class InstallerCase(unittest.TestCase):
         self.assertTrue(self.read_target() == self.saver, "Cancel removed the file")
         installer.keys("Escape")
         self.assertEqual(0, installer.exit_code())
-
-    def test_screensaver_runs_full_screen_and_ends_on_a_key_not_on_jitter(self):
-        shutil.copyfile(SAVER, self.target)
-        self.host.move_mouse(512, 384)
-        proc = self.host.start([self.target, "/s"])
-        self.addCleanup(lambda: proc.poll() is None and proc.kill())
-        window = self.host.wait_for_window("Velmora", proc, "VelmoraSaver")
-        self.assertEqual([0, 0, 1024, 768], window["rect"])
-        grid = lambda: {self.host.pixels()(x, y) for x in range(0, 1024, 64)  # noqa: E731
-                        for y in range(0, 768, 64)}
-        poll(lambda: len(grid()) > 8, 20, "the screensaver drew no picture")
-        self.host.screenshot(artifact("screensaver.png"))
-        # A hand resting on the mouse moves it a pixel or two.
-        self.host.move_mouse(514, 385)
-        for _ in range(2):  # two more frames drawn after the small move
-            before = grid()
-            poll(lambda: grid() != before, 20, "the screensaver stopped drawing")
-        self.assertIsNone(proc.poll(), "the screensaver ended on a two-pixel move")
-        self.host.key("a", title="Velmora")
-        self.assertEqual(0, self.host.wait_process(proc))
-
-        proc = self.host.start([self.target, "/c"])
-        box = self.host.wait_for_dialog("Velmora")
-        self.assertEqual("Velmora has no options to set.", box["text"])
-        self.host.key("Return", title="Velmora")
-        self.assertEqual(0, self.host.wait_process(proc))
 
     # ------------------------------------------------------------ from outside
 

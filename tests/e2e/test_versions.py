@@ -1,14 +1,15 @@
 """One installation as a person makes it, under Wine posing as each Windows it
 can: Install makes the screensaver the active one (on the NT family through
 the registry, where every Windows maps system.ini's [boot] SCRNSAVE.EXE; on
-95/98/ME in system.ini itself), the installed screensaver runs full screen and
-ends on a key, Uninstall with OK removes it, Esc ends with 0. A prefix a version."""
+95/98/ME in system.ini itself), the installed screensaver runs full screen, is
+not ended by a jitter of the mouse but by a key, and shows its options box;
+Uninstall with OK removes it, Esc ends with 0. A prefix a version."""
 
 import configparser
 import os
 import unittest
 
-from test_installer import QUESTION, SAVER, Installer
+from test_installer import QUESTION, SAVER, Installer, artifact
 from winehost import ARCH, WineHost, poll
 
 # 95/98/ME exist only as 32-bit systems.
@@ -39,13 +40,7 @@ class EachWindowsVersion(unittest.TestCase):
                     self.assertTrue(f.read() == saver, "installed file differs from the build")
                 self.assertEqual("Velmora.scr", self.active_screensaver(host, nine))
 
-                host.move_mouse(512, 384)
-                proc = host.start([target, "/s"])
-                self.addCleanup(lambda: proc.poll() is None and proc.kill())
-                self.assertEqual([0, 0, host.width, host.height],
-                                 host.wait_for_window("Velmora", proc)["rect"])
-                host.key("a", title="Velmora")
-                self.assertEqual(0, host.wait_process(proc))
+                self.run_screensaver(host, target, artifact(f"screensaver-{version}.png"))
 
                 installer.click(2)
                 installer.answer(self, " Uninstallation", QUESTION, button=1)
@@ -53,6 +48,31 @@ class EachWindowsVersion(unittest.TestCase):
                 self.assertFalse(os.path.exists(target))
                 installer.keys("Escape")
                 self.assertEqual(0, installer.exit_code())
+
+    def run_screensaver(self, host, target, screenshot):
+        """Full screen, it draws and goes on drawing after a two-pixel move (a
+        hand resting on the mouse), and ends on a key; /c shows its options box."""
+        host.move_mouse(512, 384)
+        proc = host.start([target, "/s"])
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        self.assertEqual([0, 0, host.width, host.height],
+                         host.wait_for_window("Velmora", proc)["rect"])
+        grid = lambda: {host.pixels()(x, y) for x in range(0, host.width, 64)  # noqa: E731
+                        for y in range(0, host.height, 64)}
+        poll(lambda: len(grid()) > 8, 20, "the screensaver drew no picture")
+        host.screenshot(screenshot)
+        host.move_mouse(514, 385)
+        for _ in range(2):  # two more frames drawn after the small move
+            before = grid()
+            poll(lambda: grid() != before, 20, "the screensaver stopped drawing")
+        self.assertIsNone(proc.poll(), "the screensaver ended on a two-pixel move")
+        host.key("a", title="Velmora")
+        self.assertEqual(0, host.wait_process(proc))
+
+        proc = host.start([target, "/c"])
+        self.assertEqual("Velmora has no options to set.", host.wait_for_dialog("Velmora")["text"])
+        host.key("Return", title="Velmora")
+        self.assertEqual(0, host.wait_process(proc))
 
     @staticmethod
     def active_screensaver(host, nine):
