@@ -27,7 +27,8 @@ results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
-echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(/usr/lib/wine/wine64 --version 2>/dev/null); $(makensis -VERSION)"
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(uname -r); Windows programs: $VELMORA_ARCH;" \
+    "$(/usr/lib/wine/wine64 --version 2>/dev/null); $(makensis -VERSION)"
 echo
 
 echo "== Picture decoder (build/bench/rld_decode_bench)"
