@@ -1,6 +1,7 @@
 // The still part of the picture, painted once per window size: sky, moon
 // and halo, mountains, the lake with their reflection and a few ripples.
-// Stars, the moon's path on the water and the shore are drawn every frame.
+// The shore goes in front of it once as well; the stars, the cloud, the
+// shooting star, the rolling water and the moon's path change every frame.
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,8 @@
-// The animated picture: the backdrop for the window's size, and on top of it
-// every frame the twinkling stars, a shooting star now and then, a drifting
-// cloud, the rippling reflection, the moon's shimmering path on the water
-// and the dark shore. Each frame goes into a memory bitmap first and reaches
-// the window in one copy.
+// The animated picture. What stands still (sky, moon, mountains, lake and
+// shore) is painted once per window size; every frame only the moving
+// parts are drawn and only the areas they changed reach the window: in the
+// sky the twinkling stars, a shooting star now and then and a drifting
+// cloud; on the lake the rippling reflection and the moon's shimmering path.
 #pragma once
 
 #include <cstdint>
@@ -11,14 +11,17 @@
 
 namespace Velmora {
 
-// Makes the bitmaps and the layout for a Width x Height window (again only
-// when the size changed). False when the bitmaps cannot be made.
+// Makes the pictures and the layout for a Width x Height window (again only
+// when the size changed). False when the pictures cannot be made.
 bool PrepareSaverScene(HDC WindowDc, int Width, int Height);
 
-// Draws the frame for a moment of the animation, in milliseconds from its start.
-void DrawSaverFrame(uint32_t Milliseconds);
+// Draw the sky's or the water's moving parts for a moment of the animation,
+// in milliseconds from its start, and copy the areas that changed to
+// WindowDc (nothing is copied when it is null).
+void UpdateSaverSky(HDC WindowDc, uint32_t Milliseconds);
+void UpdateSaverWater(HDC WindowDc, uint32_t Milliseconds);
 
-// Copies the last frame drawn to a window's device context.
+// Copies the whole picture as last drawn to a window's device context.
 void PresentSaverFrame(HDC WindowDc);
 
 void FreeSaverScene();

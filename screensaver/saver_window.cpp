@@ -9,7 +9,11 @@ namespace Velmora {
 const char SaverClassName[] = "VelmoraSaver";
 const char SaverTitle[] = "Velmora";
 
-static const UINT_PTR FrameTimer = 1;
+// The sky and the water move on timers of their own, half a frame apart:
+// each part's changes then reach the screen on their own rather than joined
+// into one area that spans both and the still mountains between them.
+static const UINT_PTR SkyTimer = 1;
+static const UINT_PTR WaterTimer = 2;
 static const UINT FrameInterval = 40; // milliseconds: 25 frames a second
 // Milliseconds between checks that the preview's parent is still there.
 static const UINT WatchInterval = 250;
@@ -22,17 +26,36 @@ static DWORD StartTick;
 static bool PointerSeen;
 static POINT FirstPointer;
 static bool PointerHidden;
+static bool WaterInStep; // the water's timer runs at the frame interval
+static SIZE SceneSize;   // the size the scene was last prepared for
 
+// The water's timer fires first after half a frame, then every frame.
+static void StartTimers(HWND Window) {
+    WaterInStep = false;
+    SetTimer(Window, SkyTimer, FrameInterval, nullptr);
+    SetTimer(Window, WaterTimer, FrameInterval / 2, nullptr);
+}
+
+// The whole picture at this moment, for a window that needs painting.
 static void ShowFrame(HWND Window, HDC Dc) {
     RECT client;
     GetClientRect(Window, &client);
+    SceneSize = SIZE();
     if (PrepareSaverScene(Dc, client.right, client.bottom)) {
-        DrawSaverFrame(GetTickCount() - StartTick);
+        SceneSize = {client.right, client.bottom};
+        const DWORD now = GetTickCount() - StartTick;
+        UpdateSaverSky(nullptr, now);
+        UpdateSaverWater(nullptr, now);
         PresentSaverFrame(Dc);
     }
 }
 
-static void NextFrame(HWND Window) {
+// One part moves on; a window of a new size is painted afresh.
+static void NextFrame(HWND Window, UINT_PTR Timer) {
+    if (Timer == WaterTimer && !WaterInStep) {
+        SetTimer(Window, WaterTimer, FrameInterval, nullptr);
+        WaterInStep = true;
+    }
     if (Previewing) {
         // Follow the parent's size.
         RECT parent;
@@ -42,9 +65,20 @@ static void NextFrame(HWND Window) {
             MoveWindow(Window, 0, 0, parent.right, parent.bottom, FALSE);
         }
     }
+    RECT client;
+    GetClientRect(Window, &client);
+    if (client.right != SceneSize.cx || client.bottom != SceneSize.cy) {
+        InvalidateRect(Window, nullptr, FALSE);
+        return;
+    }
     HDC dc = GetDC(Window);
     if (dc != nullptr) {
-        ShowFrame(Window, dc);
+        const DWORD now = GetTickCount() - StartTick;
+        if (Timer == SkyTimer) {
+            UpdateSaverSky(dc, now);
+        } else {
+            UpdateSaverWater(dc, now);
+        }
         ReleaseDC(Window, dc);
     }
 }
@@ -105,8 +139,8 @@ static LRESULT CALLBACK SaverWindowProcedure(HWND Window, UINT Message, WPARAM W
     }
     switch (Message) {
     case WM_TIMER:
-        if (WParam == FrameTimer) {
-            NextFrame(Window);
+        if (WParam == SkyTimer || WParam == WaterTimer) {
+            NextFrame(Window, WParam);
         }
         return 0;
     case WM_PAINT: {
@@ -135,8 +169,10 @@ static LRESULT CALLBACK SaverWindowProcedure(HWND Window, UINT Message, WPARAM W
         }
         return 0;
     case WM_DESTROY:
-        KillTimer(Window, FrameTimer);
+        KillTimer(Window, SkyTimer);
+        KillTimer(Window, WaterTimer);
         FreeSaverScene();
+        SceneSize = SIZE();
         if (PointerHidden) {
             ShowCursor(TRUE);
             PointerHidden = false;
@@ -154,7 +190,7 @@ static bool RegisterSaverClass() {
     windowClass.lpfnWndProc = SaverWindowProcedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = SaverClassName;
-    return RegisterClassA(&windowClass) != 0;
+    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 // The preview's child window normally goes with its parent. When the parent's
@@ -187,6 +223,7 @@ static int RunMessageLoop() {
 
 int RunFullScreenSaver() {
     Previewing = false;
+    PointerSeen = false;
     StartTick = GetTickCount();
     if (!RegisterSaverClass()) {
         return 1;
@@ -202,7 +239,7 @@ int RunFullScreenSaver() {
     SetFocus(window);
     ShowCursor(FALSE);
     PointerHidden = true;
-    SetTimer(window, FrameTimer, FrameInterval, nullptr);
+    StartTimers(window);
     return RunMessageLoop();
 }
 
@@ -221,9 +258,11 @@ int RunPreviewSaver(HWND Parent) {
     if (PreviewWindow == nullptr) {
         return 1;
     }
-    SetTimer(PreviewWindow, FrameTimer, FrameInterval, nullptr);
-    SetTimer(nullptr, 0, WatchInterval, nullptr);
-    return RunMessageLoop();
+    StartTimers(PreviewWindow);
+    const UINT_PTR watch = SetTimer(nullptr, 0, WatchInterval, nullptr);
+    const int code = RunMessageLoop();
+    KillTimer(nullptr, watch);
+    return code;
 }
 
 } // namespace Velmora
