@@ -45,3 +45,9 @@ echo
 
 "$python" "$root/bench/bench_summary.py" --decode "$results/decode.txt" \
     --startup "$results/startup.json" --size "$results/size.json"
+
+# The screensaver full screen at three sizes: its CPU and its X server's, its
+# peak memory and the frames that reach the screen.
+echo
+echo "== Screensaver"
+"$python" "$root/bench/saver/saver_bench.py" --build-dir "$build" --json "$results/saver.json"
