@@ -40,7 +40,7 @@ except ImportError:
     sys.exit("saver_bench.py needs python3-xlib (Debian package), run with /usr/bin/python3")
 
 SIZES = [(1024, 768), (1920, 1080), (3840, 2160)]
-TITLE, CLASS = "Velmora", "VelmoraSaver"
+TITLE = "Velmora"
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -126,7 +126,7 @@ def measure(host, label, path, width, height, warmup, seconds):
     host.move_mouse(width // 2, height // 2)
     proc = host.start([path, "/s"])
     try:
-        host.wait_for_window(TITLE, proc, CLASS, timeout=60)
+        host.wait_for_window(TITLE, proc, timeout=60)
         pid = saver_pid(host, proc, path)
         xvfb = next(p.pid for p in host._procs if p.args[0] == "Xvfb")
         server = host._server.pid
