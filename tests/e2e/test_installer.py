@@ -1,8 +1,8 @@
 """The real installer in a fresh Wine prefix on a 1024 x 768 display, driven
 with keys and the mouse as a person would; a file another program holds; the
-window closed from outside. (test_versions makes one whole installation, the
-screensaver it installs and Uninstall included, under each Windows version.) The cases share one
-prefix; once the installer window fails to appear, the rest are skipped."""
+window closed from outside. The cases share one prefix; once the installer
+window fails to appear, the rest are skipped. (test_versions: one whole
+installation under each Windows version.)"""
 
 import json
 import os

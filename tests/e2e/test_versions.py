@@ -1,15 +1,13 @@
-"""One installation as a person makes it, under Wine posing as each Windows it
-can: Install makes the screensaver the active one (on the NT family through
-the registry, where every Windows maps system.ini's [boot] SCRNSAVE.EXE; on
-95/98/ME in system.ini itself), the installed screensaver runs full screen, is
-not ended by a jitter of the mouse but by a key, and shows its options box;
-Uninstall with OK removes it, Esc ends with 0. A prefix a version."""
+"""One whole installation under Wine posing as each Windows it can: Install
+makes the screensaver the active one (on the NT family in the registry, where
+every Windows maps system.ini's [boot] SCRNSAVE.EXE; on 95/98/ME in system.ini),
+the installed screensaver runs, Uninstall with OK removes it, Esc ends with 0."""
 
 import configparser
 import os
 import unittest
 
-from test_installer import QUESTION, SAVER, Installer, artifact
+from test_installer import QUESTION, Installer, artifact
 from winehost import ARCH, WineHost, poll
 
 # 95/98/ME exist only as 32-bit systems.
@@ -21,8 +19,6 @@ DESKTOP = r"HKCU\Control Panel\Desktop"
 
 class EachWindowsVersion(unittest.TestCase):
     def test_install_makes_it_active_it_runs_and_uninstall_removes_it(self):
-        with open(SAVER, "rb") as f:
-            saver = f.read()
         for version in VERSIONS:
             with self.subTest(version), WineHost(version) as host:
                 nine = version == "win98"
@@ -36,8 +32,6 @@ class EachWindowsVersion(unittest.TestCase):
                 installer.keys("Return")
                 installer.answer(self, " Installation completed ",
                                  " Program installed in desired manner")
-                with open(target, "rb") as f:
-                    self.assertTrue(f.read() == saver, "installed file differs from the build")
                 self.assertEqual("Velmora.scr", self.active_screensaver(host, nine))
 
                 self.run_screensaver(host, target, artifact(f"screensaver-{version}.png"))

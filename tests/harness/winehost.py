@@ -196,15 +196,15 @@ class WineHost:
             raise AssertionError(f"winprobe {args} failed with {code}")
         return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
 
-    def wait_for_window(self, title, proc=None, cls=None, timeout=20):
-        """The visible top-level window with this title (and class); fails at once
-        when `proc` ends first."""
+    def wait_for_window(self, title, proc=None, timeout=20):
+        """The visible top-level window with this title; fails at once when `proc`
+        ends first."""
         def found():
             if proc is not None and proc.poll() is not None:
                 raise AssertionError(f"the program ended with {proc.returncode} "
                                      f"before its window {title!r} appeared")
-            return next((w for w in self.probe("windows") if w["visible"] and w["title"] == title
-                         and cls in (None, w["class"])), None)
+            return next((w for w in self.probe("windows") if w["visible"] and w["title"] == title),
+                        None)
 
         return poll(found, timeout, lambda: f"no window {title!r} within {timeout} s; "
                     f"windows: {[w['title'] for w in self.probe('windows') if w['visible']]}")

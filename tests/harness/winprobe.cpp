@@ -1,8 +1,8 @@
 // winprobe: looks at the windows of a Wine session from inside it and prints
 // what it sees as JSON lines, for the Python harness.
 //
-//   winprobe windows            every top-level window: class, title, visible,
-//                               rect and client (screen coordinates), pid
+//   winprobe windows            every top-level window: title, visible, rect
+//                               and client (screen coordinates)
 //   winprobe dialogs            visible message boxes: caption, text, buttons
 //   winprobe cursor             the pointer's current shape handle
 //   winprobe close-window TITLE posts WM_CLOSE to the windows with that title
@@ -78,13 +78,9 @@ std::vector<HWND> TopLevelWindows() {
 
 int ListWindows() {
     for (HWND w : TopLevelWindows()) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        std::printf("{\"class\":%s,\"title\":%s,\"visible\":%s,\"rect\":%s,\"client\":%s,"
-                    "\"pid\":%lu}\n",
-                    Json(ClassOf(w)).c_str(), Json(TextOf(w)).c_str(),
-                    IsWindowVisible(w) ? "true" : "false", Json(ScreenRect(w, false)).c_str(),
-                    Json(ScreenRect(w, true)).c_str(), pid);
+        std::printf("{\"title\":%s,\"visible\":%s,\"rect\":%s,\"client\":%s}\n",
+                    Json(TextOf(w)).c_str(), IsWindowVisible(w) ? "true" : "false",
+                    Json(ScreenRect(w, false)).c_str(), Json(ScreenRect(w, true)).c_str());
     }
     return 0;
 }

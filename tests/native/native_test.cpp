@@ -3,7 +3,6 @@
 // checks, which work between exactly sized heap blocks for AddressSanitizer.
 #include "actions/screensaver_name.h"
 #include "data/background_picture.h"
-#include "data/payload_crc32.h"
 #include "data/rld_decode.h"
 #include "fuzz_targets.h"
 #include "saver_args.h"
@@ -12,7 +11,6 @@
 #include "ui/menu_model.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <climits>
 #include <cstring>
@@ -273,19 +271,6 @@ TEST(SaverCommandLine, ModeAndWindowHandle) {
     }
     Expect("\"C:\\A B\\V.scr\" /C:1234", SaverShowOptions, 1234);
     Expect("V\t-c   56  ", SaverShowOptions, 56);
-}
-
-TEST(CompactCrc32, GivesWhatZlibGives) {
-    uint8_t Data[1000];
-    for (size_t At = 0; At < sizeof Data; ++At) {
-        Data[At] = uint8_t(At * At * 2654435761u >> 13);
-    }
-    for (uint32_t Length : {0, 1, 3, 4, 7, 8, 31, 256, 500}) {
-        for (uint32_t Crc : {0u, uint32_t(crc32(0, Data + 500, 500))}) { // new, or continued
-            EXPECT_EQ(CompactCrc32(Crc, Data, Length), uint32_t(crc32(Crc, Data, Length)))
-                << Length;
-        }
-    }
 }
 
 } // namespace

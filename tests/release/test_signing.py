@@ -28,11 +28,6 @@ def run(*argv, **kw):
     return result.stdout + result.stderr
 
 
-def verify(path, ca):
-    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
-                          capture_output=True, text=True)
-
-
 def make_key(d):
     """A CA, and a code-signing certificate it issued as PKCS#12 under PASSWORD."""
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
@@ -81,7 +76,8 @@ class SignedRelease(unittest.TestCase):
     def test_installer_and_screensaver_verify_against_the_ca(self):
         for path in (self.exe, self.saver):
             with self.subTest(path.name):
-                result = verify(path, self.ca)
+                result = subprocess.run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", path],
+                                        capture_output=True, text=True)
                 self.assertEqual(0, result.returncode, result.stdout + result.stderr)
                 self.assertIn("Message digest algorithm  : SHA256", result.stdout)
                 self.assertIn("Text description: Velmora", result.stdout)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -126,15 +127,11 @@ BOOL WINAPI NoReplacingMove(LPCSTR, LPCSTR, DWORD) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
 }
-bool EndsWith(const std::string& Text, const std::string& End) {
-    return Text.size() >= End.size() &&
-           Text.compare(Text.size() - End.size(), End.size(), End) == 0;
-}
 BOOL WINAPI RefusedMoveOfNew(LPCSTR From, LPCSTR To) {
-    return !EndsWith(From, ".new") && reinterpret_cast<decltype(&MoveFileA)>(Real)(From, To);
+    return !std::strstr(From, ".new") && reinterpret_cast<decltype(&MoveFileA)>(Real)(From, To);
 }
 BOOL WINAPI RefusedDeleteOfOld(LPCSTR Path) {
-    return !EndsWith(Path, ".old") && reinterpret_cast<decltype(&DeleteFileA)>(Real)(Path);
+    return !std::strstr(Path, ".old") && reinterpret_cast<decltype(&DeleteFileA)>(Real)(Path);
 }
 
 // Each row runs on the NT family and as on 95/98/ME, where the old file is
