@@ -1,16 +1,20 @@
 // The screensaver on the Windows side: its picture drawn through the scene's
-// routines (what moves, what stays, the GDI objects made and given back),
-// and its windows run in this process: full screen over a virtual screen
-// with a monitor on the left, and the preview inside a window of ours.
+// routines over minutes of frames, checked against fresh paints, and its
+// windows run in this process: full screen over a virtual screen that
+// changes, the pointer's moves, and the preview inside a window of ours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "import_slot.h"
 #include "message_box_watch.h"
 #include "saver_scene.h"
+#include "saver_scene_state.h"
 #include "saver_window.h"
 
 using namespace Velmora;
@@ -29,49 +33,49 @@ IMPORT_SLOT(DeleteDC, 4);
 
 namespace {
 
-// A picture of the design's own size, 600 x 450, standing in for a window.
+// A picture standing in for the saver's window: what the scene copies to a
+// window lands here, and nothing else does.
 struct Canvas {
-    BITMAPINFO Info = {{sizeof(BITMAPINFOHEADER), 600, -450, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    const int Width, Height;
+    BITMAPINFO Info = {{sizeof(BITMAPINFOHEADER), Width, -Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0},
+                       {}};
     uint32_t* Bits = nullptr;
     HDC Dc = CreateCompatibleDC(nullptr);
     HBITMAP Bitmap =
         CreateDIBSection(Dc, &Info, DIB_RGB_COLORS, reinterpret_cast<void**>(&Bits), nullptr, 0);
     HGDIOBJ Plain = SelectObject(Dc, Bitmap);
-    // Both parts moved on to a moment, what changed copied here; the picture then.
-    std::vector<uint32_t> Move(uint32_t Milliseconds) {
-        UpdateSaverSky(Dc, Milliseconds);
-        UpdateSaverWater(Dc, Milliseconds);
+    ~Canvas() {
+        SelectObject(Dc, Plain);
+        DeleteObject(Bitmap);
+        DeleteDC(Dc);
+    }
+    std::vector<uint32_t> Pixels() const {
         GdiFlush();
-        return std::vector<uint32_t>(Bits, Bits + 600 * 450);
+        return std::vector<uint32_t>(Bits, Bits + Width * Height);
     }
 };
 
-// Whether two pictures differ in rows Top..Bottom-1, columns 0..Right-1.
-bool Differ(const std::vector<uint32_t>& A, const std::vector<uint32_t>& B, int Top, int Bottom,
-            int Right = 600) {
-    for (int at = Top * 600; at < Bottom * 600; ++at) {
-        if (at % 600 < Right && A[at] != B[at]) {
-            return true;
+// "" when two pictures of Width columns agree in rows Top..Bottom-1 (and
+// columns 0..Right-1); else how many pixels differ and where.
+std::string Difference(const std::vector<uint32_t>& A, const std::vector<uint32_t>& B, int Width,
+                       int Top = 0, int Bottom = -1, int Right = -1) {
+    Bottom = Bottom < 0 ? int(A.size()) / Width : Bottom;
+    Right = Right < 0 ? Width : Right;
+    int count = 0;
+    RECT box = {Width, Bottom, 0, 0};
+    for (int y = Top; y < Bottom; ++y) {
+        for (int x = 0; x < Right; ++x) {
+            if (A[y * Width + x] != B[y * Width + x]) {
+                ++count;
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                       std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+            }
         }
     }
-    return false;
-}
-
-TEST(SaverScene, StarsAndWaterMoveWhileMountainsAndShoreStay) {
-    Canvas canvas;
-    ASSERT_TRUE(PrepareSaverScene(canvas.Dc, 600, 450));
-    canvas.Move(0);
-    PresentSaverFrame(canvas.Dc);
-    // A fifth of a second apart, in four nine-second slots of shooting stars.
-    for (uint32_t at : {1500u, 10500u, 19500u, 28500u}) {
-        SCOPED_TRACE(at);
-        const std::vector<uint32_t> before = canvas.Move(at), after = canvas.Move(at + 200);
-        EXPECT_TRUE(Differ(before, after, 60, 150));       // stars, below the cloud
-        EXPECT_TRUE(Differ(before, after, 318, 450));      // the lake
-        EXPECT_FALSE(Differ(before, after, 185, 318));     // mountains, the pines' tops
-        EXPECT_FALSE(Differ(before, after, 420, 450, 60)); // the bank
-    }
-    FreeSaverScene();
+    return count == 0 ? ""
+                      : std::to_string(count) + " pixels differ in [" + std::to_string(box.left) +
+                            "," + std::to_string(box.top) + "," + std::to_string(box.right) + "," +
+                            std::to_string(box.bottom) + ")";
 }
 
 // GDI objects made less those deleted, counted at the import slots.
@@ -100,22 +104,62 @@ const auto CountObjects =
           COUNTED(CreateDIBSection, 1), COUNTED(CreateRectRgn, 1), COUNTED(CreateEllipticRgn, 1),
           COUNTED(CreatePolygonRgn, 1), COUNTED(DeleteObject, -1), COUNTED(DeleteDC, -1)>;
 
-TEST(SaverScene, GivesBackEveryGdiObjectItMakes) {
-    Canvas canvas;
-    Live = 0;
-    CountObjects(true);
-    const bool prepared = PrepareSaverScene(canvas.Dc, 600, 450);
-    const int kept = Live; // the scene's pictures and what it draws them with
-    for (uint32_t frame = 0; frame < 3000; ++frame) { // two minutes: clouds, shooting stars
-        canvas.Move(frame * 40);
-    }
-    const int afterFrames = Live;
-    PrepareSaverScene(canvas.Dc, 200, 150); // a new size
+// The whole picture of one moment from a scene made anew, as a window's
+// first paint shows it. The sky moves on a timer half a frame before the water.
+void PaintAfresh(const Canvas& Window, uint32_t Sky) {
     FreeSaverScene();
-    CountObjects(false);
-    EXPECT_TRUE(prepared);
-    EXPECT_EQ(kept, afterFrames);
-    EXPECT_EQ(0, Live);
+    ASSERT_TRUE(PrepareSaverScene(Window.Dc, Window.Width, Window.Height));
+    UpdateSaverSky(nullptr, Sky);
+    UpdateSaverWater(nullptr, Sky + 20);
+    PresentSaverFrame(Window.Dc);
+}
+
+// Over two minutes of frames (clouds and shooting stars crossing), the window,
+// which is sent only what changed, shows each 30 s what a fresh paint of that
+// moment shows; meanwhile stars and water move, mountains and shore stay, and
+// the scene holds the same GDI objects, giving all of them back at the end.
+// At the design's size, the preview's and a wide one of odd scale, each with
+// clouds and shooting stars of its own.
+TEST(SaverScene, AfterMinutesTheWindowShowsWhatAFreshPaintOfTheMomentShows) {
+    const struct {
+        int Width, Height;
+        uint32_t Variety;
+    } sizes[] = {{600, 450, 0x2F6B1}, {152, 112, 0x9A3E5}, {1023, 577, 0x51C0D}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.Width) + " x " + std::to_string(size.Height));
+        const Canvas window{size.Width, size.Height}, fresh{size.Width, size.Height};
+        const auto row = [&](int DesignRow) { return DesignRow * size.Height / 450; };
+        Live = 0;
+        CountObjects(true);
+        PaintAfresh(window, 0);
+        Scene->Variety = size.Variety;
+        PaintAfresh(window, 0);
+        const int kept = Live; // the scene's pictures and what it draws them with
+        std::vector<uint32_t> before = window.Pixels();
+        for (uint32_t frame = 1; frame <= 3000; ++frame) {
+            UpdateSaverSky(window.Dc, frame * 40);
+            UpdateSaverWater(window.Dc, frame * 40 + 20);
+            if (frame % 750 != 0) {
+                continue;
+            }
+            SCOPED_TRACE(frame * 40);
+            const std::vector<uint32_t> shown = window.Pixels();
+            PaintAfresh(fresh, frame * 40);
+            const std::vector<uint32_t> now = fresh.Pixels();
+            EXPECT_EQ("", Difference(now, shown, size.Width));
+            EXPECT_NE("", Difference(before, now, size.Width, row(60), row(150)));     // stars
+            EXPECT_NE("", Difference(before, now, size.Width, row(318), size.Height)); // lake
+            EXPECT_EQ("", Difference(before, now, size.Width, row(185), row(318)));    // mountains
+            EXPECT_EQ("", Difference(before, now, size.Width, row(420), size.Height,
+                                     size.Width / 10)); // the bank
+            EXPECT_EQ(kept, Live);
+            PresentSaverFrame(window.Dc);
+            before = now;
+        }
+        FreeSaverScene();
+        CountObjects(false);
+        EXPECT_EQ(0, Live);
+    }
 }
 
 // A saver run watched by a thread timer every 50 ms: Step acts on how far it
@@ -163,16 +207,24 @@ bool PointerShown() {
     return GetCursorInfo(&cursor) && (cursor.flags & CURSOR_SHOWING) != 0;
 }
 
-TEST(SaverWindow, CoversEveryMonitorHidesThePointerAndEndsOnAClick) {
-    RealMetrics = reinterpret_cast<int(WINAPI*)(int)>(
-        SwapImport(&GetSystemMetricsSlot, reinterpret_cast<void*>(&LeftMonitor)));
-    RECT covered = {};
+// Started on the one screen, it covers it; a monitor added on the left (the
+// system's answers changed, then the display change told) has it cover both.
+TEST(SaverWindow, CoversTheVirtualScreenAsItChangesHidesThePointerAndEndsOnAClick) {
+    RealMetrics = reinterpret_cast<int(WINAPI*)(int)>(GetSystemMetricsSlot);
+    std::vector<RECT> covered;
     bool hidden = false;
     const bool ended = RunWatched(RunFullScreenSaver, [&](DWORD Elapsed) {
         HWND saver = FindWindowA(SaverClassName, SaverTitle);
-        if (saver != nullptr && Elapsed > 300) { // a few frames drawn
-            GetWindowRect(saver, &covered);
+        if (saver == nullptr || Elapsed < 300 || covered.size() == 2) { // a few frames drawn
+            return;
+        }
+        covered.emplace_back();
+        GetWindowRect(saver, &covered.back());
+        if (covered.size() == 1) {
             hidden = !PointerShown();
+            SwapImport(&GetSystemMetricsSlot, reinterpret_cast<void*>(&LeftMonitor));
+            SendMessageA(saver, WM_DISPLAYCHANGE, 32, MAKELPARAM(2304, 1024));
+        } else {
             PostMessageA(saver, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 400));
         }
     });
@@ -180,7 +232,36 @@ TEST(SaverWindow, CoversEveryMonitorHidesThePointerAndEndsOnAClick) {
     EXPECT_TRUE(ended);
     EXPECT_TRUE(hidden);
     EXPECT_TRUE(PointerShown()); // again, once it ended
-    EXPECT_EQ(std::vector<LONG>({-1280, -256, 1024, 768}), Corners(covered));
+    ASSERT_EQ(2u, covered.size());
+    EXPECT_EQ(
+        std::vector<LONG>({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}),
+        Corners(covered[0]));
+    EXPECT_EQ(std::vector<LONG>({-1280, -256, 1024, 768}), Corners(covered[1]));
+}
+
+// Moves of the pointer from where it rests: a hand on the mouse moves it a
+// few pixels and the saver stays; further along either axis alone ends it.
+TEST(SaverWindow, EndsWhenThePointerMovesAwayAlongEitherAxis) {
+    for (const POINT away : {POINT{20, 0}, POINT{0, -20}}) {
+        SCOPED_TRACE(std::to_string(away.x) + "," + std::to_string(away.y));
+        POINT rest = {};
+        GetCursorPos(&rest); // where the system's own moves put it too
+        const POINT moves[] = {rest,
+                               {rest.x + 4, rest.y},
+                               {rest.x, rest.y - 4},
+                               {rest.x - 3, rest.y + 4},
+                               {rest.x + away.x, rest.y + away.y}};
+        size_t posted = 0; // a move that ends it ends the run before the next
+        const bool ended = RunWatched(RunFullScreenSaver, [&](DWORD Elapsed) {
+            HWND saver = FindWindowA(SaverClassName, SaverTitle);
+            if (saver != nullptr && Elapsed > 300 && posted < std::size(moves)) {
+                const POINT at = moves[posted++];
+                PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+            }
+        });
+        EXPECT_EQ(std::size(moves), posted);
+        EXPECT_TRUE(ended);
+    }
 }
 
 TEST(SaverWindow, PreviewDrawsInItsParentAndEndsWithIt) {
