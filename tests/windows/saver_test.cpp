@@ -4,7 +4,7 @@
 // changes, the pointer's moves, and the preview inside a window of ours.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <climits>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -55,27 +55,19 @@ struct Canvas {
     }
 };
 
-// "" when two pictures of Width columns agree in rows Top..Bottom-1 (and
-// columns 0..Right-1); else how many pixels differ and where.
+// "" when two pictures of Width columns agree in rows Top..Bottom-1 (all when
+// Bottom is -1) and columns 0..Right-1; else how many pixels differ and where.
 std::string Difference(const std::vector<uint32_t>& A, const std::vector<uint32_t>& B, int Width,
-                       int Top = 0, int Bottom = -1, int Right = -1) {
-    Bottom = Bottom < 0 ? int(A.size()) / Width : Bottom;
-    Right = Right < 0 ? Width : Right;
-    int count = 0;
-    RECT box = {Width, Bottom, 0, 0};
-    for (int y = Top; y < Bottom; ++y) {
-        for (int x = 0; x < Right; ++x) {
-            if (A[y * Width + x] != B[y * Width + x]) {
-                ++count;
-                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
-                       std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
-            }
+                       int Top = 0, int Bottom = -1, int Right = INT_MAX) {
+    size_t count = 0, first = 0;
+    for (size_t at = Top * Width; at < (Bottom < 0 ? A.size() : Bottom * Width); ++at) {
+        if (int(at % Width) < Right && A[at] != B[at] && count++ == 0) {
+            first = at;
         }
     }
     return count == 0 ? ""
-                      : std::to_string(count) + " pixels differ in [" + std::to_string(box.left) +
-                            "," + std::to_string(box.top) + "," + std::to_string(box.right) + "," +
-                            std::to_string(box.bottom) + ")";
+                      : std::to_string(count) + " pixels differ, the first at " +
+                            std::to_string(first % Width) + "," + std::to_string(first / Width);
 }
 
 // GDI objects made less those deleted, counted at the import slots.
