@@ -89,6 +89,7 @@ SaverArgs ParseSaverArgs(const char* CommandLineAfterProgramName) {
         break;
     case 'a':
         args.Mode = SaverChangePassword;
+        args.Handle = ReadHandleValue(rest);
         break;
     default:
         break;

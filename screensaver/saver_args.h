@@ -10,12 +10,12 @@ enum SaverMode : uint8_t {
     SaverShowOptions,    // /c, no switch at all, or a switch it does not know
     SaverRunFullScreen,  // /s
     SaverShowPreview,    // /p <window>
-    SaverChangePassword, // /a (old systems): nothing to do
+    SaverChangePassword, // /a <window> (95, 98 and ME): change the password
 };
 
 struct SaverArgs {
     SaverMode Mode;
-    // The window handle given with /p or /c, as its decimal value; 0 when none
+    // The window handle given with /p, /c or /a, as its decimal value; 0 when none
     // was given or it is not a plain decimal number that fits in 32 bits
     // (window handles are 32-bit values on 32- and 64-bit Windows alike).
     uint32_t Handle;
@@ -27,7 +27,7 @@ struct SaverArgs {
 const char* SkipProgramName(const char* CommandLine);
 
 // Reads the switch: '/' or '-', then one letter in either case, ended by a
-// blank, a ':', a digit or the end of the line. /p and /c take a decimal
+// blank, a ':', a digit or the end of the line. /p, /c and /a take a decimal
 // handle after a ':' or blanks. Anything after that is ignored.
 SaverArgs ParseSaverArgs(const char* CommandLineAfterProgramName);
 

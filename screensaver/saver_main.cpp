@@ -8,6 +8,7 @@
 
 #include "saver_args.h"
 #include "saver_options.h"
+#include "saver_password.h"
 #include "saver_window.h"
 
 using namespace Velmora;
@@ -28,7 +29,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         }
         return RunPreviewSaver(WindowFromHandleValue(args.Handle));
     case SaverChangePassword:
-        return 0;
+        return ChangeSaverPassword(WindowFromHandleValue(args.Handle));
     case SaverShowOptions:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "saver_password.h"
 #include "saver_scene.h"
 
 namespace Velmora {
@@ -26,6 +27,7 @@ static DWORD StartTick;
 static bool PointerSeen;
 static POINT FirstPointer;
 static bool PointerHidden;
+static bool Ending; // destroying the window, which also takes its activation away
 static bool WaterInStep; // the water's timer runs at the frame interval
 static SIZE SceneSize;   // the size the scene was last prepared for
 
@@ -114,9 +116,13 @@ static void CoverVirtualScreen(HWND Window) {
     SetWindowPos(Window, HWND_TOPMOST, x, y, width, height, SWP_NOACTIVATE);
 }
 
-// Input that ends the full-screen saver; the preview ignores input.
-static bool EndsSaver(UINT Message, LPARAM Parameter) {
+// Input that ends the full-screen saver, and another program's window taking
+// the activation (a box that pops up must not stay behind the saver); the
+// preview ignores both.
+static bool EndsSaver(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
+    case WM_ACTIVATEAPP:
+        return WParam == FALSE;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
@@ -125,7 +131,7 @@ static bool EndsSaver(UINT Message, LPARAM Parameter) {
     case WM_XBUTTONDOWN:
         return true;
     case WM_MOUSEMOVE:
-        return PointerMoved(Parameter);
+        return PointerMoved(LParam);
     default:
         return false;
     }
@@ -133,8 +139,14 @@ static bool EndsSaver(UINT Message, LPARAM Parameter) {
 
 static LRESULT CALLBACK SaverWindowProcedure(HWND Window, UINT Message, WPARAM WParam,
                                              LPARAM LParam) {
-    if (!Previewing && EndsSaver(Message, LParam)) {
-        DestroyWindow(Window);
+    if (!Previewing && !Ending && EndsSaver(Message, WParam, LParam)) {
+        // Swallowed either way: refused, Alt+F4 must not close it by itself.
+        if (SaverPasswordLetsGo(Window)) {
+            Ending = true;
+            DestroyWindow(Window);
+        } else {
+            PointerSeen = false; // it rests where the password box left it
+        }
         return 0;
     }
     switch (Message) {
@@ -173,6 +185,7 @@ static LRESULT CALLBACK SaverWindowProcedure(HWND Window, UINT Message, WPARAM W
         KillTimer(Window, WaterTimer);
         FreeSaverScene();
         SceneSize = SIZE();
+        EndSaverPassword();
         if (PointerHidden) {
             ShowCursor(TRUE);
             PointerHidden = false;
@@ -224,6 +237,7 @@ static int RunMessageLoop() {
 int RunFullScreenSaver() {
     Previewing = false;
     PointerSeen = false;
+    Ending = false;
     StartTick = GetTickCount();
     if (!RegisterSaverClass()) {
         return 1;
@@ -233,6 +247,7 @@ int RunFullScreenSaver() {
     if (window == nullptr) {
         return 1;
     }
+    StartSaverPassword();
     CoverVirtualScreen(window);
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);

@@ -1,12 +1,15 @@
 """The shipped executables as files: both installers and both screensavers are
 Windows GUI programs for their machine that need only Windows' own DLLs, ask
-for ASLR and DEP, have no section both writable and executable, and the
-installer asks for administrator rights (it writes into the Windows directory).
+for ASLR and DEP, have no section both writable and executable; their
+manifests, as Windows reads them, have the installer ask for administrator
+rights (it writes into the Windows directory) and the screensaver draw in
+device pixels on every monitor.
 The i686 programs, the ones shipped, import only routines that Windows 95 and
 NT 4.0 have (tests/release/imports.txt), and say they run on Windows 4.0."""
 
 import os
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 import pefile
 
@@ -38,10 +41,36 @@ class ShippedExecutables(unittest.TestCase):
                                       if s.Characteristics & WRITE_AND_EXECUTE
                                       == WRITE_AND_EXECUTE])
 
-    def test_installer_asks_for_administrator_rights(self):
-        for variable, _ in FILES[:2]:
-            with open(os.environ[variable], "rb") as f:
-                self.assertIn(b'level="requireAdministrator"', f.read(), variable)
+    def test_manifests(self):
+        """The application manifest is resource 1 of type 24; Windows takes an
+        element only in its own namespace. The installer's fixed 600 x 450
+        picture is left for Windows to enlarge on a high-DPI screen."""
+        asm, smi = "{urn:schemas-microsoft-com:asm.v3}", "{http://schemas.microsoft.com/SMI/"
+        compat = "{urn:schemas-microsoft-com:compatibility.v1}"
+        settings = f"{asm}application/{asm}windowsSettings/{smi}"
+        paths = {"level": f"{asm}trustInfo/{asm}security/{asm}requestedPrivileges/"
+                          f"{asm}requestedExecutionLevel",
+                 "dpiAware": settings + "2005/WindowsSettings}dpiAware",
+                 "dpiAwareness": settings + "2016/WindowsSettings}dpiAwareness",
+                 "supportedOS": f"{compat}compatibility/{compat}application/{compat}supportedOS"}
+        seen = {}
+        for variable, _ in FILES:
+            pe = pefile.PE(os.environ[variable])
+            kind = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24)
+            (language,) = next(e for e in kind.directory.entries if e.id == 1).directory.entries
+            root = ElementTree.fromstring(pe.get_data(language.data.struct.OffsetToData,
+                                                      language.data.struct.Size))
+            self.assertEqual("{urn:schemas-microsoft-com:asm.v1}assembly", root.tag, variable)
+            seen[variable] = {name: [e.get("level") or e.get("Id") or e.text
+                                     for e in root.findall(path)] for name, path in paths.items()}
+        systems = seen["VELMORA_EXE_I686"]["supportedOS"]
+        self.assertEqual(4, len(systems))  # 7, 8, 8.1, and 10 and 11
+        for variable, manifest in seen.items():
+            saver = "SAVER" in variable
+            self.assertEqual({"level": ["asInvoker" if saver else "requireAdministrator"],
+                              "dpiAware": ["true/pm"] if saver else [],
+                              "dpiAwareness": ["PerMonitorV2, PerMonitor"] if saver else [],
+                              "supportedOS": systems}, manifest, variable)
 
     def test_i686_programs_start_on_windows_95_and_nt_4(self):
         allowed = {}

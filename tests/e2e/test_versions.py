@@ -1,13 +1,16 @@
 """One whole installation under Wine posing as each Windows it can: Install
 makes the screensaver the active one (on the NT family in the registry, where
 every Windows maps system.ini's [boot] SCRNSAVE.EXE; on 95/98/ME in system.ini),
-the installed screensaver runs, Uninstall with OK removes it, Esc ends with 0."""
+the installed screensaver runs (on 98 with its password, which a stand-in for
+the system's password.cpl and mpr.dll answers), Uninstall with OK removes it,
+Esc ends with 0."""
 
 import configparser
 import os
+import shutil
 import unittest
 
-from test_installer import QUESTION, Installer, artifact
+from test_installer import QUESTION, TITLE, Installer, artifact
 from winehost import ARCH, WineHost, poll
 
 # 95/98/ME exist only as 32-bit systems.
@@ -15,6 +18,7 @@ VERSIONS = ["win98", "win2k", "winxp", "win7", "win10"] if ARCH == "i686" else [
     "winxp64", "win7", "win10"]
 MAPPING = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\IniFileMapping\system.ini\boot"
 DESKTOP = r"HKCU\Control Panel\Desktop"
+STANDIN = os.environ.get("VELMORA_PASSWORD_STANDIN", "")
 
 
 class EachWindowsVersion(unittest.TestCase):
@@ -26,6 +30,14 @@ class EachWindowsVersion(unittest.TestCase):
                 if not nine:
                     host.run(["reg", "add", MAPPING, "/v", "SCRNSAVE.EXE", "/d",
                               r"USR:Control Panel\Desktop", "/f"])
+                # "Password protected", which only 95/98/ME leave to the screensaver;
+                # on 10 also a 4K screen at 200 %, which Wine does not scale.
+                for name, value in [("ScreenSaveUsePassword", "1")] + (
+                        [("LogPixels", "192")] if version == "win10" else []):
+                    host.run(["reg", "add", DESKTOP, "/v", name, "/t", "REG_DWORD", "/d", value,
+                              "/f"])
+                for name in ("password.cpl", "mpr.dll") if nine else ("password.cpl",):
+                    shutil.copy(STANDIN, os.path.join(host.windows_dir, "system32", name))
                 target = os.path.join(host.windows_dir, "Velmora.scr")
                 installer = Installer(host)
                 installer.wait_for_highlight(1)
@@ -34,7 +46,7 @@ class EachWindowsVersion(unittest.TestCase):
                                  " Program installed in desired manner")
                 self.assertEqual("Velmora.scr", self.active_screensaver(host, nine))
 
-                self.run_screensaver(host, target, artifact(f"screensaver-{version}.png"))
+                self.run_screensaver(host, target, artifact(f"screensaver-{version}.png"), nine)
 
                 installer.click(2)
                 installer.answer(self, " Uninstallation", QUESTION, button=1)
@@ -43,30 +55,71 @@ class EachWindowsVersion(unittest.TestCase):
                 installer.keys("Escape")
                 self.assertEqual(0, installer.exit_code())
 
-    def run_screensaver(self, host, target, screenshot):
+    def run_screensaver(self, host, target, screenshot, nine):
         """Full screen, it draws and goes on drawing after a two-pixel move (a
-        hand resting on the mouse), and ends on a key; /c shows its options box."""
+        hand resting on the mouse). On 98 a key asks for the password: the
+        wrong one keeps it running; the right one, asked when another program's
+        window takes the activation, ends it. Elsewhere a key ends it without a
+        question, and so does the lost activation. /c shows its options box; on
+        98, /a hands the change of the password to the system."""
+        drive = os.path.join(host.prefix, "drive_c")
         host.move_mouse(512, 384)
-        proc = host.start([target, "/s"])
-        self.addCleanup(lambda: proc.poll() is None and proc.kill())
-        self.assertEqual([0, 0, host.width, host.height],
-                         host.wait_for_window("Velmora", proc)["rect"])
-        grid = lambda: {host.pixels()(x, y) for x in range(0, host.width, 64)  # noqa: E731
-                        for y in range(0, host.height, 64)}
-        poll(lambda: len(grid()) > 8, 20, "the screensaver drew no picture")
+        proc = self.start_saver(host, target)
+        poll(lambda: len(self.grid(host)) > 8, 20, "the screensaver drew no picture")
         host.screenshot(screenshot)
         host.move_mouse(514, 385)
-        for _ in range(2):  # two more frames drawn after the small move
-            before = grid()
-            poll(lambda: grid() != before, 20, "the screensaver stopped drawing")
-        self.assertIsNone(proc.poll(), "the screensaver ended on a two-pixel move")
-        host.key("a", title="Velmora")
+        self.goes_on_drawing(host, proc, "a two-pixel move")
+        if nine:
+            self.write(drive, "password-answer.txt", "0")
+            host.key("a", title="Velmora")
+            poll(lambda: self.password_calls(drive), 20, "the password was not asked for")
+            self.goes_on_drawing(host, proc, "the wrong password")
+            self.write(drive, "password-answer.txt", "1")
+        else:
+            host.key("a", title="Velmora")
+            self.assertEqual(0, host.wait_process(proc))
+            proc = self.start_saver(host, target)
+        host.key("Down", title=TITLE)  # the installer's window takes the activation
         self.assertEqual(0, host.wait_process(proc))
+        self.assertEqual(["VerifyScreenSavePwd window"] * (2 if nine else 0),
+                         self.password_calls(drive))
 
         proc = host.start([target, "/c"])
         self.assertEqual("Velmora has no options to set.", host.wait_for_dialog("Velmora")["text"])
         host.key("Return", title="Velmora")
         self.assertEqual(0, host.wait_process(proc))
+        if nine:  # Wine's own mpr.dll goes first unless told otherwise
+            env = dict(host.env, WINEDLLOVERRIDES=host.env["WINEDLLOVERRIDES"] + ";mpr=n")
+            self.assertEqual(0, host.wait_process(host.start([target, "/a"], env=env)))
+            self.assertEqual("PwdChangePasswordA SCRSAVE", self.password_calls(drive)[-1][:26])
+
+    def start_saver(self, host, target):
+        proc = host.start([target, "/s"])
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        self.assertEqual([0, 0, host.width, host.height],
+                         host.wait_for_window("Velmora", proc)["rect"])
+        return proc
+
+    @staticmethod
+    def grid(host):
+        pixel = host.pixels()
+        return {pixel(x, y) for x in range(0, host.width, 64) for y in range(0, host.height, 64)}
+
+    def goes_on_drawing(self, host, proc, after):
+        for _ in range(2):  # two more frames drawn
+            before = self.grid(host)
+            poll(lambda: self.grid(host) != before, 20, f"the screensaver stopped after {after}")
+        self.assertIsNone(proc.poll(), f"the screensaver ended on {after}")
+
+    @staticmethod
+    def write(drive, name, text):
+        with open(os.path.join(drive, name), "w") as f:
+            f.write(text)
+
+    @staticmethod
+    def password_calls(drive):
+        path = os.path.join(drive, "password-calls.txt")
+        return open(path).read().splitlines() if os.path.exists(path) else []
 
     @staticmethod
     def active_screensaver(host, nine):

@@ -251,7 +251,7 @@ TEST(SaverCommandLine, ModeAndWindowHandle) {
     };
     const std::pair<SaverMode, std::vector<const char*>> WithoutHandle[] = {
         {SaverRunFullScreen, {"V /s", "V -S", "\"C:\\A B\\V.scr\" /s", "V\t/s 123", "V /s /p 5"}},
-        {SaverChangePassword, {"V /a", "V -A 123"}},
+        {SaverChangePassword, {"V /a", "V -A x"}},
         {SaverShowPreview,
          {"V /p", "V /p abc", "V /p 12ab", "V /p -12", "V /p 0x1F", "V /p 4294967297",
           "V /p 99999999999999999999"}},
@@ -271,6 +271,7 @@ TEST(SaverCommandLine, ModeAndWindowHandle) {
     }
     Expect("\"C:\\A B\\V.scr\" /C:1234", SaverShowOptions, 1234);
     Expect("V\t-c   56  ", SaverShowOptions, 56);
+    Expect("V -A 123", SaverChangePassword, 123);
 }
 
 } // namespace

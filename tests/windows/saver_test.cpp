@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -13,6 +14,7 @@
 
 #include "import_slot.h"
 #include "message_box_watch.h"
+#include "saver_password.h"
 #include "saver_scene.h"
 #include "saver_scene_state.h"
 #include "saver_window.h"
@@ -30,6 +32,9 @@ IMPORT_SLOT(CreateEllipticRgn, 16);
 IMPORT_SLOT(CreatePolygonRgn, 12);
 IMPORT_SLOT(DeleteObject, 4);
 IMPORT_SLOT(DeleteDC, 4);
+IMPORT_SLOT(GetVersionExA, 4);
+IMPORT_SLOT(LoadLibraryA, 4);
+IMPORT_SLOT(GetProcAddress, 8);
 
 namespace {
 
@@ -278,6 +283,172 @@ TEST(SaverWindow, PreviewDrawsInItsParentAndEndsWithIt) {
     EXPECT_TRUE(RunWatched([&] { return RunPreviewSaver(parent); }, look));
     EXPECT_GT(colours.size(), 8u);
     EXPECT_EQ(std::vector<LONG>({40, 30, 192, 144}), Corners(child));
+}
+
+// Windows 98 or 2000 as GetVersionExA answers; password.cpl and mpr.dll of
+// the system as LoadLibraryA and GetProcAddress answer (none when Missing),
+// their routines standing in for the system's boxes.
+DWORD Platform;
+bool Missing;
+std::vector<std::string> Loaded; // the paths asked for
+std::vector<BOOL> Answers;       // of the password box, in turn
+std::vector<std::string> Calls;  // to the routines
+HMODULE(WINAPI* RealLoad)(LPCSTR);
+FARPROC(WINAPI* RealFind)(HMODULE, LPCSTR);
+
+template <typename Routine> FARPROC Address(Routine* Of) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(Of));
+}
+BOOL WINAPI PoseAs(LPOSVERSIONINFOA Info) {
+    const bool nt = Platform == VER_PLATFORM_WIN32_NT;
+    *Info = {sizeof *Info, nt ? 5u : 4u, nt ? 0u : 10u, nt ? 2195u : 67766446u, Platform, ""};
+    return TRUE;
+}
+HMODULE WINAPI LoadRecorded(LPCSTR Path) {
+    Loaded.push_back(Path);
+    return Missing ? nullptr : RealLoad("kernel32.dll"); // a module to give back
+}
+BOOL WINAPI Verify(HWND Window) {
+    const bool saver = Window == FindWindowA(SaverClassName, nullptr);
+    Calls.push_back(std::string("verify") + (saver ? " saver" : "") +
+                    (PointerShown() ? " pointer" : ""));
+    PostMessageA(Window, WM_KEYDOWN, 'B', 0); // typed while the box is open
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message);
+    }
+    const BOOL answer = Answers.empty() ? TRUE : Answers.front(); // more than asked for: let go
+    if (!Answers.empty()) {
+        Answers.erase(Answers.begin());
+    }
+    return answer;
+}
+HWND Owner;
+DWORD WINAPI Change(LPCSTR Key, HWND Window, DWORD A, DWORD B) {
+    Calls.push_back(Key + std::string(Window == Owner ? " owner" : " other") +
+                    (A || B ? " +" : ""));
+    return 0;
+}
+FARPROC WINAPI FindStandIn(HMODULE Module, LPCSTR Name) {
+    if (reinterpret_cast<uintptr_t>(Name) > 0xFFFF && !std::strcmp(Name, "VerifyScreenSavePwd")) {
+        return Address(&Verify);
+    }
+    if (reinterpret_cast<uintptr_t>(Name) > 0xFFFF && !std::strcmp(Name, "PwdChangePasswordA")) {
+        return Address(&Change);
+    }
+    return RealFind(Module, Name);
+}
+
+struct PosingAs {
+    void* RealVersion;
+    PosingAs(DWORD System, bool Without) {
+        Platform = System, Missing = Without;
+        Loaded.clear(), Calls.clear();
+        RealLoad = decltype(RealLoad)(
+            SwapImport(&LoadLibraryASlot, reinterpret_cast<void*>(&LoadRecorded)));
+        RealFind = decltype(RealFind)(
+            SwapImport(&GetProcAddressSlot, reinterpret_cast<void*>(&FindStandIn)));
+        RealVersion = SwapImport(&GetVersionExASlot, reinterpret_cast<void*>(&PoseAs));
+    }
+    ~PosingAs() {
+        SwapImport(&LoadLibraryASlot, reinterpret_cast<void*>(RealLoad));
+        SwapImport(&GetProcAddressSlot, reinterpret_cast<void*>(RealFind));
+        SwapImport(&GetVersionExASlot, RealVersion);
+    }
+};
+
+std::vector<std::string> SystemPath(const char* Name) {
+    char directory[MAX_PATH] = "";
+    GetSystemDirectoryA(directory, MAX_PATH);
+    return {directory + std::string("\\") + Name};
+}
+
+bool TaskSwitchingLocked() {
+    BOOL running = FALSE;
+    return SystemParametersInfoA(0x0072, 0, &running, 0) && running; // SPI_GETSCREENSAVERRUNNING
+}
+
+// With "Password protected" ticked, 95, 98 and ME leave the password to the
+// saver: it locks task switching while it runs, and a key, or another
+// program taking the activation, asks the system's box first (once while it
+// is open); refused, it runs on with the pointer hidden. Where the box cannot
+// be had, or on the NT family, which asks itself, nothing is asked or locked,
+// and the first key or lost activation ends it.
+TEST(SaverPassword, AskedAndLockedOnlyOn9xWithThePasswordTicked) {
+    const DWORD Nine = VER_PLATFORM_WIN32_WINDOWS, Nt = VER_PLATFORM_WIN32_NT;
+    const struct {
+        DWORD System;
+        int Ticked; // the value, -1 for none
+        bool Without;
+        UINT First; // the input that would end it
+        std::vector<std::string> Asked;
+    } cases[] = {
+        {Nine, 1, false, WM_KEYDOWN, {"verify saver pointer", "verify saver pointer"}},
+        {Nine, 0, false, WM_KEYDOWN, {}},
+        {Nine, -1, false, WM_ACTIVATEAPP, {}},
+        {Nine, 1, true, WM_KEYDOWN, {}},
+        {Nt, 1, false, WM_ACTIVATEAPP, {}},
+    };
+    HKEY desktop = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.System == Nine ? "98" : "2000") + ", ticked " +
+                     std::to_string(c.Ticked) + (c.Without ? ", without password.cpl" : ""));
+        const DWORD value = c.Ticked;
+        RegDeleteValueA(desktop, "ScreenSaveUsePassword");
+        if (c.Ticked >= 0) {
+            RegSetValueExA(desktop, "ScreenSaveUsePassword", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&value), sizeof value);
+        }
+        const bool asks = !c.Asked.empty();
+        bool locked = false, hidden = false;
+        int inputs = 0;
+        Answers = {FALSE, TRUE};
+        const PosingAs system(c.System, c.Without);
+        const bool ended = RunWatched(RunFullScreenSaver, [&](DWORD Elapsed) {
+            HWND saver = FindWindowA(SaverClassName, SaverTitle);
+            if (saver != nullptr && Elapsed > 300) {
+                locked = inputs == 0 ? TaskSwitchingLocked() : locked;
+                hidden = inputs == 1 && !PointerShown();
+                const UINT input = inputs++ == 0 ? c.First : WM_ACTIVATEAPP;
+                PostMessageA(saver, input, input == WM_KEYDOWN ? 'A' : FALSE, 0);
+            }
+        });
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(c.Asked, Calls);
+        EXPECT_EQ(asks ? 2 : 1, inputs);
+        EXPECT_EQ(asks, locked);
+        EXPECT_EQ(asks, hidden); // again, after the refusal
+        EXPECT_FALSE(TaskSwitchingLocked());
+        EXPECT_TRUE(PointerShown());
+        const bool looks = c.System == Nine && c.Ticked > 0;
+        EXPECT_EQ(looks ? SystemPath("password.cpl") : std::vector<std::string>(), Loaded);
+    }
+    RegDeleteValueA(desktop, "ScreenSaveUsePassword");
+    RegCloseKey(desktop);
+}
+
+// /a: the system's dialog changes the password, owned by the window given
+// or, for one that is not a window, by the foreground window; where the
+// system has none, a box says so.
+TEST(SaverPassword, ChangedByTheSystemDialogForTheOwnerGiven) {
+    const WNDCLASSA ownerClass = {0,       DefWindowProcA, 0,       0,       nullptr,
+                                  nullptr, nullptr,        nullptr, nullptr, "SaverTestOwner"};
+    RegisterClassA(&ownerClass);
+    HWND window = CreateWindowExA(0, "SaverTestOwner", "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 30,
+                                  nullptr, nullptr, nullptr, nullptr);
+    for (const bool given : {true, false}) {
+        const PosingAs system(VER_PLATFORM_WIN32_WINDOWS, false);
+        Owner = given ? window : GetForegroundWindow();
+        EXPECT_EQ(0, ChangeSaverPassword(given ? window : HWND(uintptr_t(0x7FFFFFF0))));
+        EXPECT_EQ(std::vector<std::string>{"SCRSAVE owner"}, Calls);
+        EXPECT_EQ(SystemPath("mpr.dll"), Loaded);
+    }
+    const PosingAs system(VER_PLATFORM_WIN32_NT, true);
+    VelmoraTest::WatchMessageBoxes({IDOK});
+    EXPECT_EQ(1, ChangeSaverPassword(window));
+    EXPECT_EQ(1u, VelmoraTest::StopWatching().size());
+    DestroyWindow(window);
 }
 
 } // namespace
