@@ -27,7 +27,7 @@ static DWORD StartTick;
 static bool PointerSeen;
 static POINT FirstPointer;
 static bool PointerHidden;
-static bool Ending; // destroying the window, which also takes its activation away
+static bool Ending;      // destroying the window, which also takes its activation away
 static bool WaterInStep; // the water's timer runs at the frame interval
 static SIZE SceneSize;   // the size the scene was last prepared for
 
