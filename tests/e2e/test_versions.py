@@ -3,7 +3,7 @@ makes the screensaver the active one (on the NT family in the registry, where
 every Windows maps system.ini's [boot] SCRNSAVE.EXE; on 95/98/ME in system.ini),
 the installed screensaver runs (on 98 with its password, which a stand-in for
 the system's password.cpl and mpr.dll answers), Uninstall with OK removes it,
-Esc ends with 0."""
+Esc ends with 0. Also where the window opens, and its first caption changed."""
 
 import configparser
 import os
@@ -40,10 +40,19 @@ class EachWindowsVersion(unittest.TestCase):
                     shutil.copy(STANDIN, os.path.join(host.windows_dir, "system32", name))
                 target = os.path.join(host.windows_dir, "Velmora.scr")
                 installer = Installer(host)
+                # 600 x 450 and a title bar higher, framed; centred on 1024 x 768.
+                left, top, right, bottom = installer.window["rect"]
+                title_bar = installer.top - top - (installer.left - left)
+                self.assertEqual((212, 159, 600, 450 + title_bar),
+                                 (left, top, right - left, bottom - top))
                 installer.wait_for_highlight(1)
+                host.screenshot(artifact(f"installer-window-{version}.png"))
+                install_caption = installer.caption_pixels()
                 installer.keys("Return")
                 installer.answer(self, " Installation completed ",
                                  " Program installed in desired manner")
+                poll(lambda: installer.caption_pixels() != install_caption, 20,
+                     "the first button still reads as before the install")
                 self.assertEqual("Velmora.scr", self.active_screensaver(host, nine))
 
                 self.run_screensaver(host, target, artifact(f"screensaver-{version}.png"), nine)

@@ -29,36 +29,27 @@ LOADER, SERVER, WINEARCH = {
 }[ARCH]
 
 
-def _die_with_parent():
-    """In a child before exec: SIGKILL it when the test process dies."""
-    ctypes.CDLL(None).prctl(1, signal.SIGKILL, 0, 0, 0)  # PR_SET_PDEATHSIG
-
-
 def poll(check, timeout, failure):
     """Calls check() until it returns something true; fails after timeout seconds."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = check()
-        if value:
-            return value
+    while not (value := check()):
         if time.monotonic() > deadline:
             raise AssertionError(failure() if callable(failure) else failure)
         time.sleep(0.1)
+    return value
 
 
 def processes_of_prefix(prefix):
     """Pids of live processes whose environment names this WINEPREFIX."""
-    needle = b"\0WINEPREFIX=" + os.fsencode(prefix) + b"\0"
-    found = []
+    needle, found = b"\0WINEPREFIX=" + os.fsencode(prefix) + b"\0", []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
-            with open(f"/proc/{pid}/environ", "rb") as f:
-                environ = b"\0" + f.read() + b"\0"
-            with open(f"/proc/{pid}/stat", "rb") as f:
-                state = f.read().rsplit(b")", 1)[1].split()[0]
+            with open(f"/proc/{pid}/environ", "rb") as f, open(f"/proc/{pid}/stat", "rb") as s:
+                live = needle in b"\0" + f.read() + b"\0" and s.read().rsplit(b")", 1)[1].split()[0] \
+                    not in (b"Z", b"X")
         except OSError:
             continue
-        if needle in environ and state not in (b"Z", b"X") and int(pid) != os.getpid():
+        if live and int(pid) != os.getpid():
             found.append(int(pid))
     return found
 
@@ -76,8 +67,6 @@ class WineHost:
         self._procs = []
         self._log = open(os.path.join(self.workdir, "wine.log"), "ab")
 
-    # -------------------------------------------------------------- set-up, clean-up
-
     def __enter__(self):
         try:
             self._start_xvfb()
@@ -88,10 +77,10 @@ class WineHost:
             self.env.pop("XAUTHORITY", None)
             if self.wait_process(self._popen([LOADER, "wineboot", "-i"]), 180) != 0:
                 raise AssertionError(f"wineboot failed, see {self._log.name}")
-            subprocess.run([SERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=30)
+            self._kill_server()
             self.wait_process(self._popen([SERVER, "-w"]), 60)
             # One persistent server keeps the prefix's services up between programs.
-            self._server = self._popen([SERVER, "-f", "-p"])
+            self._popen([SERVER, "-f", "-p"])
             # A crash ends the program at once; no window manager means unmanaged windows.
             for key, name, kind, data in [
                     (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
@@ -102,9 +91,12 @@ class WineHost:
             raise
         return self
 
+    def _kill_server(self):
+        subprocess.run([SERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=30)
+
     def __exit__(self, failed, exc, tb):
         if hasattr(self, "env"):
-            subprocess.run([SERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=30)
+            self._kill_server()
         if hasattr(self, "x"):
             self.x.close()
         for proc in self._procs:  # a terminated Xvfb removes its socket and lock file
@@ -156,12 +148,13 @@ class WineHost:
         raise AssertionError("Xvfb gave no usable display")
 
     def _popen(self, argv, env=None, **kw):
-        kw.setdefault("stdout", self._log)
-        kw.setdefault("stderr", self._log)
-        kw.setdefault("stdin", subprocess.DEVNULL)
-        kw.setdefault("cwd", self.workdir)
+        for stream in ("stdout", "stderr"):
+            kw.setdefault(stream, self._log)
+        # In the child: SIGKILL it when the test process dies (PR_SET_PDEATHSIG).
         proc = subprocess.Popen(argv, env=env or self.env, start_new_session=True,
-                                preexec_fn=_die_with_parent, **kw)
+                                stdin=kw.pop("stdin", subprocess.DEVNULL),
+                                cwd=kw.pop("cwd", self.workdir), **kw,
+                                preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGKILL))
         self._procs.append(proc)
         return proc
 
@@ -196,23 +189,25 @@ class WineHost:
             raise AssertionError(f"winprobe {args} failed with {code}")
         return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
 
-    def wait_for_window(self, title, proc=None, timeout=20):
-        """The visible top-level window with this title; fails at once when `proc`
-        ends first."""
+    def _wait_seen(self, kind, match, timeout, what, proc=None):
+        """The first of the probe's `kind` (windows, dialogs) that match() takes;
+        fails at once when `proc` ends first."""
         def found():
             if proc is not None and proc.poll() is not None:
-                raise AssertionError(f"the program ended with {proc.returncode} "
-                                     f"before its window {title!r} appeared")
-            return next((w for w in self.probe("windows") if w["visible"] and w["title"] == title),
-                        None)
+                raise AssertionError(f"the program ended with {proc.returncode} before {what}")
+            return next((seen for seen in self.probe(kind) if match(seen)), None)
 
-        return poll(found, timeout, lambda: f"no window {title!r} within {timeout} s; "
-                    f"windows: {[w['title'] for w in self.probe('windows') if w['visible']]}")
+        return poll(found, timeout, lambda: f"no {what} within {timeout} s; seen: "
+                    f"{[s.get('title', s.get('caption')) for s in self.probe(kind)]}")
+
+    def wait_for_window(self, title, proc=None, timeout=20):
+        """The visible top-level window with this title."""
+        return self._wait_seen("windows", lambda w: w["visible"] and w["title"] == title,
+                               timeout, f"window {title!r}", proc)
 
     def wait_for_dialog(self, caption, timeout=20):
-        return poll(lambda: next((d for d in self.probe("dialogs") if d["caption"] == caption),
-                                 None), timeout, lambda: f"no message box {caption!r} within "
-                    f"{timeout} s; boxes: {[d['caption'] for d in self.probe('dialogs')]}")
+        return self._wait_seen("dialogs", lambda d: d["caption"] == caption, timeout,
+                               f"message box {caption!r}")
 
     def wait_for_no_dialog(self, caption, timeout=20):
         poll(lambda: all(d["caption"] != caption for d in self.probe("dialogs")), timeout,
@@ -236,8 +231,9 @@ class WineHost:
     def key(self, *names, title):
         """Presses keys in the window with this title (X focus follows nothing here)."""
         def focused():
-            ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{re.escape(title)}$"],
-                                 env=self.env, capture_output=True, text=True).stdout.split()
+            ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                                  f"^{re.escape(title)}$"], env=self.env, capture_output=True,
+                                 text=True).stdout.split()
             for wid in ids:
                 subprocess.run(["xdotool", "windowfocus", "--sync", wid], env=self.env,
                                capture_output=True, timeout=5)
@@ -249,14 +245,9 @@ class WineHost:
 
     def pixels(self):
         """A function (x, y) -> (r, g, b) over the screen as it is now."""
-        root = self.x.screen().root
-        data = root.get_image(0, 0, self.width, self.height, X.ZPixmap, 0xFFFFFFFF).data
-
-        def pixel(x, y):
-            at = 4 * (y * self.width + x)
-            return (data[at + 2], data[at + 1], data[at])
-
-        return pixel
+        data = self.x.screen().root.get_image(0, 0, self.width, self.height, X.ZPixmap,
+                                              0xFFFFFFFF).data
+        return lambda x, y: tuple(data[4 * (y * self.width + x) + i] for i in (2, 1, 0))
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=60)

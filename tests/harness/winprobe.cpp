@@ -20,49 +20,29 @@ namespace {
 
 std::string Json(const std::wstring& Text) {
     std::string out = "\"";
-    for (wchar_t wc : Text) {
-        const unsigned c = static_cast<unsigned>(wc) & 0xFFFFu;
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c > 0x7E) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
+    for (const wchar_t c : Text) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped,
+                      c == '"' || c == '\\'  ? "\\%c"
+                      : c < 0x20 || c > 0x7E ? "\\u%04x"
+                                             : "%c",
+                      unsigned(c) & 0xFFFFu);
+        out += escaped;
     }
     return out + "\"";
 }
 
-std::string Json(const RECT& R) {
+std::string Json(RECT R, HWND MappedFrom = nullptr) {
+    MapWindowPoints(MappedFrom, nullptr, reinterpret_cast<POINT*>(&R), MappedFrom ? 2 : 0);
     char text[64];
     std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", R.left, R.top, R.right, R.bottom);
     return text;
 }
 
-std::wstring TextOf(HWND Window) {
+std::wstring TextOf(HWND Window, bool ClassName = false) {
     wchar_t text[1024] = L"";
-    GetWindowTextW(Window, text, 1024);
+    (ClassName ? GetClassNameW : GetWindowTextW)(Window, text, 1024);
     return text;
-}
-
-std::wstring ClassOf(HWND Window) {
-    wchar_t name[256] = L"";
-    GetClassNameW(Window, name, 256);
-    return name;
-}
-
-RECT ScreenRect(HWND Window, bool Client) {
-    RECT r = {0, 0, 0, 0};
-    if (!Client) {
-        GetWindowRect(Window, &r);
-        return r;
-    }
-    GetClientRect(Window, &r);
-    MapWindowPoints(Window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return r;
 }
 
 BOOL CALLBACK Collect(HWND Window, LPARAM List) {
@@ -70,40 +50,41 @@ BOOL CALLBACK Collect(HWND Window, LPARAM List) {
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows() {
+std::vector<HWND> WindowsOf(HWND Parent) {
     std::vector<HWND> list;
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&list));
+    Parent ? EnumChildWindows(Parent, Collect, LPARAM(&list)) : EnumWindows(Collect, LPARAM(&list));
     return list;
 }
 
 int ListWindows() {
-    for (HWND w : TopLevelWindows()) {
+    for (HWND w : WindowsOf(nullptr)) {
+        RECT frame, client;
+        GetWindowRect(w, &frame);
+        GetClientRect(w, &client);
         std::printf("{\"title\":%s,\"visible\":%s,\"rect\":%s,\"client\":%s}\n",
                     Json(TextOf(w)).c_str(), IsWindowVisible(w) ? "true" : "false",
-                    Json(ScreenRect(w, false)).c_str(), Json(ScreenRect(w, true)).c_str());
+                    Json(frame).c_str(), Json(client, w).c_str());
     }
     return 0;
 }
 
 int ListDialogs() {
     int found = 0;
-    for (HWND box : TopLevelWindows()) {
-        if (ClassOf(box) != L"#32770" || !IsWindowVisible(box)) {
+    for (HWND box : WindowsOf(nullptr)) {
+        if (TextOf(box, true) != L"#32770" || !IsWindowVisible(box)) {
             continue;
         }
-        const HWND text = GetDlgItem(box, 0xFFFF);
         std::string buttons;
-        std::vector<HWND> children;
-        EnumChildWindows(box, Collect, reinterpret_cast<LPARAM>(&children));
-        for (HWND child : children) {
-            if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0 || !IsWindowVisible(child)) {
-                continue;
+        for (HWND child : WindowsOf(box)) {
+            RECT r;
+            if (_wcsicmp(TextOf(child, true).c_str(), L"Button") == 0 && IsWindowVisible(child) &&
+                GetWindowRect(child, &r)) {
+                buttons += (buttons.empty() ? "{\"id\":" : ",{\"id\":") +
+                           std::to_string(GetDlgCtrlID(child)) +
+                           ",\"text\":" + Json(TextOf(child)) + ",\"rect\":" + Json(r) + "}";
             }
-            char id[32];
-            std::snprintf(id, sizeof id, "{\"id\":%d,\"text\":", GetDlgCtrlID(child));
-            buttons += (buttons.empty() ? "" : ",") + std::string(id) + Json(TextOf(child)) +
-                       ",\"rect\":" + Json(ScreenRect(child, false)) + "}";
         }
+        const HWND text = GetDlgItem(box, 0xFFFF);
         std::printf("{\"caption\":%s,\"text\":%s,\"buttons\":[%s]}\n", Json(TextOf(box)).c_str(),
                     Json(text != nullptr ? TextOf(text) : L"").c_str(), buttons.c_str());
         ++found;
@@ -112,22 +93,18 @@ int ListDialogs() {
 }
 
 int ShowCursorShape() {
-    CURSORINFO info = {};
-    info.cbSize = sizeof info;
+    CURSORINFO info = {sizeof info, 0, nullptr, {}};
     if (!GetCursorInfo(&info)) {
         return 1;
     }
-    std::printf("{\"cursor\":%llu}\n",
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(info.hCursor)));
+    std::printf("{\"cursor\":%llu}\n", static_cast<unsigned long long>(uintptr_t(info.hCursor)));
     return 0;
 }
 
 int CloseWindows(const std::wstring& Title) {
     int found = 0;
-    for (HWND w : TopLevelWindows()) {
-        if (TextOf(w) == Title && PostMessageW(w, WM_CLOSE, 0, 0)) {
-            ++found;
-        }
+    for (HWND w : WindowsOf(nullptr)) {
+        found += TextOf(w) == Title && PostMessageW(w, WM_CLOSE, 0, 0);
     }
     return found != 0 ? 0 : 1;
 }
@@ -135,18 +112,14 @@ int CloseWindows(const std::wstring& Title) {
 int HoldFile(const std::wstring& Path) {
     const HANDLE file = CreateFileW(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        std::printf("{\"held\":false,\"error\":%lu}\n", GetLastError());
-        return 1;
-    }
-    std::printf("{\"held\":true}\n");
+    std::printf(file != INVALID_HANDLE_VALUE ? "{\"held\":true}\n" : "{\"held\":false}\n");
     std::fflush(stdout);
     char byte;
     DWORD read = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &read, nullptr) && read != 0) {
+    while (file != INVALID_HANDLE_VALUE &&
+           ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &read, nullptr) && read != 0) {
     }
-    CloseHandle(file);
-    return 0;
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file) ? 0 : 1;
 }
 
 } // namespace
@@ -154,20 +127,14 @@ int HoldFile(const std::wstring& Path) {
 int main() {
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-    const std::wstring command = count > 1 ? args[1] : L"";
-    const std::wstring operand = count > 2 ? args[2] : L"";
-    int code = 2;
-    if (command == L"windows") {
-        code = ListWindows();
-    } else if (command == L"dialogs") {
-        code = ListDialogs();
-    } else if (command == L"cursor") {
-        code = ShowCursorShape();
-    } else if (command == L"close-window" && count == 3) {
-        code = CloseWindows(operand);
-    } else if (command == L"hold-file" && count == 3) {
-        code = HoldFile(operand);
-    } else {
+    const std::wstring command = count > 1 ? args[1] : L"", operand = count == 3 ? args[2] : L"";
+    const int code = command == L"windows"                      ? ListWindows()
+                     : command == L"dialogs"                    ? ListDialogs()
+                     : command == L"cursor"                     ? ShowCursorShape()
+                     : command == L"close-window" && count == 3 ? CloseWindows(operand)
+                     : command == L"hold-file" && count == 3    ? HoldFile(operand)
+                                                                : 2;
+    if (code == 2) {
         std::fputs("usage: winprobe windows|dialogs|cursor|close-window TITLE|hold-file PATH\n",
                    stderr);
     }

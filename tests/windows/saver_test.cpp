@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -206,67 +205,37 @@ bool PointerShown() {
 
 // Started on the one screen, it covers it; a monitor added on the left (the
 // system's answers changed, then the display change told) has it cover both.
-TEST(SaverWindow, CoversTheVirtualScreenAsItChangesHidesThePointerAndEndsOnAClick) {
+TEST(SaverWindow, CoversTheVirtualScreenAsItChanges) {
     RealMetrics = reinterpret_cast<int(WINAPI*)(int)>(GetSystemMetricsSlot);
-    std::vector<RECT> covered;
-    bool hidden = false;
+    std::vector<std::vector<LONG>> covered;
     const bool ended = RunWatched(RunFullScreenSaver, [&](DWORD Elapsed) {
         HWND saver = FindWindowA(SaverClassName, SaverTitle);
-        if (saver == nullptr || Elapsed < 300 || covered.size() == 2) { // a few frames drawn
-            return;
-        }
-        covered.emplace_back();
-        GetWindowRect(saver, &covered.back());
-        if (covered.size() == 1) {
-            hidden = !PointerShown();
+        RECT area = {};
+        if (saver != nullptr && Elapsed > 300 && GetWindowRect(saver, &area)) {
+            covered.push_back({area.left, area.top, area.right, area.bottom});
             SwapImport(&GetSystemMetricsSlot, reinterpret_cast<void*>(&LeftMonitor));
-            SendMessageA(saver, WM_DISPLAYCHANGE, 32, MAKELPARAM(2304, 1024));
-        } else {
-            PostMessageA(saver, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 400));
+            SendMessageA(saver, covered.size() == 1 ? WM_DISPLAYCHANGE : WM_CLOSE, 32, 0);
         }
     });
     SwapImport(&GetSystemMetricsSlot, reinterpret_cast<void*>(RealMetrics));
     EXPECT_TRUE(ended);
-    EXPECT_TRUE(hidden);
-    EXPECT_TRUE(PointerShown()); // again, once it ended
-    ASSERT_EQ(2u, covered.size());
-    EXPECT_EQ(
-        std::vector<LONG>({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}),
-        Corners(covered[0]));
-    EXPECT_EQ(std::vector<LONG>({-1280, -256, 1024, 768}), Corners(covered[1]));
+    const std::vector<std::vector<LONG>> screens = {
+        {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+        {-1280, -256, 1024, 768}};
+    EXPECT_EQ(screens, covered);
 }
 
-// Moves of the pointer from where it rests: a hand on the mouse moves it a
-// few pixels and the saver stays; further along either axis alone ends it.
-TEST(SaverWindow, EndsWhenThePointerMovesAwayAlongEitherAxis) {
-    for (const POINT away : {POINT{20, 0}, POINT{0, -20}}) {
-        SCOPED_TRACE(std::to_string(away.x) + "," + std::to_string(away.y));
-        POINT rest = {};
-        GetCursorPos(&rest); // where the system's own moves put it too
-        const POINT moves[] = {rest,
-                               {rest.x + 4, rest.y},
-                               {rest.x, rest.y - 4},
-                               {rest.x - 3, rest.y + 4},
-                               {rest.x + away.x, rest.y + away.y}};
-        size_t posted = 0; // a move that ends it ends the run before the next
-        const bool ended = RunWatched(RunFullScreenSaver, [&](DWORD Elapsed) {
-            HWND saver = FindWindowA(SaverClassName, SaverTitle);
-            if (saver != nullptr && Elapsed > 300 && posted < std::size(moves)) {
-                const POINT at = moves[posted++];
-                PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
-            }
-        });
-        EXPECT_EQ(std::size(moves), posted);
-        EXPECT_TRUE(ended);
-    }
+// A window of the display settings or of another program.
+HWND PlainWindow(int Left, int Top, int Width, int Height) {
+    const WNDCLASSA plain = {0,       DefWindowProcA, 0,       0,       nullptr,
+                             nullptr, nullptr,        nullptr, nullptr, "SaverTestPlain"};
+    RegisterClassA(&plain);
+    return CreateWindowExA(0, "SaverTestPlain", "", WS_POPUP | WS_VISIBLE, Left, Top, Width, Height,
+                           nullptr, nullptr, nullptr, nullptr);
 }
 
 TEST(SaverWindow, PreviewDrawsInItsParentAndEndsWithIt) {
-    const WNDCLASSA parentClass = {0,       DefWindowProcA, 0,       0,       nullptr,
-                                   nullptr, nullptr,        nullptr, nullptr, "SaverTestParent"};
-    RegisterClassA(&parentClass);
-    HWND parent = CreateWindowExA(0, "SaverTestParent", "", WS_POPUP | WS_VISIBLE, 40, 30, 152, 114,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND parent = PlainWindow(40, 30, 152, 114);
     std::set<COLORREF> colours; // seen at 19 x 14 points of its client area
     RECT child = {};
     auto look = [&](DWORD Elapsed) {
@@ -291,7 +260,7 @@ TEST(SaverWindow, PreviewDrawsInItsParentAndEndsWithIt) {
 DWORD Platform;
 bool Missing;
 std::vector<std::string> Loaded; // the paths asked for
-std::vector<BOOL> Answers;       // of the password box, in turn
+std::vector<BOOL> Answers;       // of the password box, in turn (then TRUE)
 std::vector<std::string> Calls;  // to the routines
 HMODULE(WINAPI* RealLoad)(LPCSTR);
 FARPROC(WINAPI* RealFind)(HMODULE, LPCSTR);
@@ -317,11 +286,7 @@ BOOL WINAPI Verify(HWND Window) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         DispatchMessageA(&message);
     }
-    const BOOL answer = Answers.empty() ? TRUE : Answers.front(); // more than asked for: let go
-    if (!Answers.empty()) {
-        Answers.erase(Answers.begin());
-    }
-    return answer;
+    return Calls.size() <= Answers.size() ? Answers[Calls.size() - 1] : TRUE;
 }
 HWND Owner;
 DWORD WINAPI Change(LPCSTR Key, HWND Window, DWORD A, DWORD B) {
@@ -330,13 +295,10 @@ DWORD WINAPI Change(LPCSTR Key, HWND Window, DWORD A, DWORD B) {
     return 0;
 }
 FARPROC WINAPI FindStandIn(HMODULE Module, LPCSTR Name) {
-    if (reinterpret_cast<uintptr_t>(Name) > 0xFFFF && !std::strcmp(Name, "VerifyScreenSavePwd")) {
-        return Address(&Verify);
-    }
-    if (reinterpret_cast<uintptr_t>(Name) > 0xFFFF && !std::strcmp(Name, "PwdChangePasswordA")) {
-        return Address(&Change);
-    }
-    return RealFind(Module, Name);
+    const std::string name = reinterpret_cast<uintptr_t>(Name) > 0xFFFF ? Name : "";
+    return name == "VerifyScreenSavePwd"  ? Address(&Verify)
+           : name == "PwdChangePasswordA" ? Address(&Change)
+                                          : RealFind(Module, Name);
 }
 
 struct PosingAs {
@@ -368,61 +330,78 @@ bool TaskSwitchingLocked() {
     return SystemParametersInfoA(0x0072, 0, &running, 0) && running; // SPI_GETSCREENSAVERRUNNING
 }
 
-// With "Password protected" ticked, 95, 98 and ME leave the password to the
-// saver: it locks task switching while it runs, and a key, or another
-// program taking the activation, asks the system's box first (once while it
-// is open); refused, it runs on with the pointer hidden. Where the box cannot
-// be had, or on the NT family, which asks itself, nothing is asked or locked,
-// and the first key or lost activation ends it.
-TEST(SaverPassword, AskedAndLockedOnlyOn9xWithThePasswordTicked) {
+// Input posted to the saver, one a step: a key, a click, another program
+// taking the activation, or the pointer moved by Dx, Dy from where it rests
+// (where the system's own moves put it too).
+enum InputKind { Key, Click, Lost, Move };
+struct Input {
+    InputKind Kind;
+    int Dx = 0, Dy = 0;
+};
+
+// A key, a click, a lost activation or a pointer moved further than a hand
+// resting on the mouse moves it ends the saver. With "Password protected"
+// ticked, 95, 98 and ME leave the password to the saver: it locks task
+// switching while it runs, and such input asks the system's box first (once
+// while it is open); refused, it runs on with the pointer hidden. Where the
+// box cannot be had, or on the NT family, which asks itself, nothing is
+// asked or locked.
+TEST(SaverInput, EndsItOnceThePasswordIsGivenWhereOnlyTheSaverAsksForIt) {
     const DWORD Nine = VER_PLATFORM_WIN32_WINDOWS, Nt = VER_PLATFORM_WIN32_NT;
+    const std::vector<std::string> none, twice(2, "verify saver pointer");
     const struct {
         DWORD System;
         int Ticked; // the value, -1 for none
         bool Without;
-        UINT First; // the input that would end it
+        std::vector<Input> Inputs; // the last ends it
         std::vector<std::string> Asked;
     } cases[] = {
-        {Nine, 1, false, WM_KEYDOWN, {"verify saver pointer", "verify saver pointer"}},
-        {Nine, 0, false, WM_KEYDOWN, {}},
-        {Nine, -1, false, WM_ACTIVATEAPP, {}},
-        {Nine, 1, true, WM_KEYDOWN, {}},
-        {Nt, 1, false, WM_ACTIVATEAPP, {}},
+        {Nt, 1, false, {{Move}, {Move, 4, 0}, {Move, 0, -4}, {Move, -3, 4}, {Move, 20, 0}}, none},
+        {Nt, -1, false, {{Move}, {Move, 0, -20}}, none},
+        {Nt, 1, false, {{Lost}}, none},
+        {Nine, 1, false, {{Key}, {Lost}}, twice},
+        {Nine, 0, false, {{Key}}, none},
+        {Nine, -1, false, {{Click}}, none},
+        {Nine, 1, true, {{Key}}, none},
     };
     HKEY desktop = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop));
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.System == Nine ? "98" : "2000") + ", ticked " +
-                     std::to_string(c.Ticked) + (c.Without ? ", without password.cpl" : ""));
+                     std::to_string(c.Ticked) + (c.Without ? ", without password.cpl" : "") +
+                     ", first input " + std::to_string(c.Inputs[0].Kind));
         const DWORD value = c.Ticked;
         RegDeleteValueA(desktop, "ScreenSaveUsePassword");
         if (c.Ticked >= 0) {
             RegSetValueExA(desktop, "ScreenSaveUsePassword", 0, REG_DWORD,
                            reinterpret_cast<const BYTE*>(&value), sizeof value);
         }
-        const bool asks = !c.Asked.empty();
-        bool locked = false, hidden = false;
-        int inputs = 0;
+        POINT rest = {};
+        GetCursorPos(&rest);
+        bool locked = false, hidden = true;
+        size_t posted = 0; // input that ends it ends the run before the next step
         Answers = {FALSE, TRUE};
         const PosingAs system(c.System, c.Without);
         const bool ended = RunWatched(RunFullScreenSaver, [&](DWORD Elapsed) {
             HWND saver = FindWindowA(SaverClassName, SaverTitle);
-            if (saver != nullptr && Elapsed > 300) {
-                locked = inputs == 0 ? TaskSwitchingLocked() : locked;
-                hidden = inputs == 1 && !PointerShown();
-                const UINT input = inputs++ == 0 ? c.First : WM_ACTIVATEAPP;
-                PostMessageA(saver, input, input == WM_KEYDOWN ? 'A' : FALSE, 0);
+            if (saver != nullptr && Elapsed > 300 && posted < c.Inputs.size()) {
+                locked = posted == 0 ? TaskSwitchingLocked() : locked;
+                hidden = hidden && !PointerShown();
+                const Input in = c.Inputs[posted++];
+                const UINT messages[] = {WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATEAPP, WM_MOUSEMOVE};
+                PostMessageA(saver, messages[in.Kind], in.Kind == Key ? 'A' : 0,
+                             MAKELPARAM(rest.x + in.Dx, rest.y + in.Dy));
             }
         });
         EXPECT_TRUE(ended);
+        EXPECT_EQ(c.Inputs.size(), posted);
         EXPECT_EQ(c.Asked, Calls);
-        EXPECT_EQ(asks ? 2 : 1, inputs);
-        EXPECT_EQ(asks, locked);
-        EXPECT_EQ(asks, hidden); // again, after the refusal
+        EXPECT_EQ(!c.Asked.empty(), locked);
+        EXPECT_TRUE(hidden);
         EXPECT_FALSE(TaskSwitchingLocked());
-        EXPECT_TRUE(PointerShown());
+        EXPECT_TRUE(PointerShown()); // again, once it ended
         const bool looks = c.System == Nine && c.Ticked > 0;
-        EXPECT_EQ(looks ? SystemPath("password.cpl") : std::vector<std::string>(), Loaded);
+        EXPECT_EQ(looks ? SystemPath("password.cpl") : none, Loaded);
     }
     RegDeleteValueA(desktop, "ScreenSaveUsePassword");
     RegCloseKey(desktop);
@@ -432,11 +411,7 @@ TEST(SaverPassword, AskedAndLockedOnlyOn9xWithThePasswordTicked) {
 // or, for one that is not a window, by the foreground window; where the
 // system has none, a box says so.
 TEST(SaverPassword, ChangedByTheSystemDialogForTheOwnerGiven) {
-    const WNDCLASSA ownerClass = {0,       DefWindowProcA, 0,       0,       nullptr,
-                                  nullptr, nullptr,        nullptr, nullptr, "SaverTestOwner"};
-    RegisterClassA(&ownerClass);
-    HWND window = CreateWindowExA(0, "SaverTestOwner", "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 30,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = PlainWindow(0, 0, 40, 30);
     VelmoraTest::WatchMessageBoxes({IDOK, IDOK, IDOK});
     for (const bool given : {true, false}) {
         const PosingAs system(VER_PLATFORM_WIN32_WINDOWS, false);
