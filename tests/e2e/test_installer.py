@@ -121,28 +121,6 @@ class InstallerCase(unittest.TestCase):
         with open(self.target, "rb") as f:
             return f.read()
 
-    # ------------------------------------------------------------------ the menu
-
-    def test_pointer_highlights_and_a_release_on_exit_ends(self):
-        installer = self.start()
-        self.host.move_mouse(*installer.at(CENTRES[2]))
-        installer.wait_for_highlight(2)
-        hint = self.host.cursor()
-        self.host.move_mouse(*installer.at((300, 75)))
-        poll(lambda: self.host.cursor() != hint, 10, "the hint pointer stayed off the buttons")
-        # Pressed on Exit, released beside it: nothing runs.
-        self.host.move_mouse(*installer.at(CENTRES[3]))
-        installer.wait_for_highlight(3)
-        self.assertEqual(hint, self.host.cursor())
-        self.host.xdotool("mousedown", 1)
-        self.host.move_mouse(*installer.at(REST))
-        self.host.xdotool("mouseup", 1)
-        installer.click(2)
-        installer.answer(self, " File not found", NOT_FOUND)
-        self.assertIsNone(installer.proc.poll())
-        installer.click(3)
-        self.assertEqual(0, installer.exit_code())
-
     # ------------------------------------------------------------ from outside
 
     def test_a_file_held_by_another_program_is_never_lost(self):

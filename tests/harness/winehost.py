@@ -213,9 +213,6 @@ class WineHost:
         poll(lambda: all(d["caption"] != caption for d in self.probe("dialogs")), timeout,
              f"message box {caption!r} still open after {timeout} s")
 
-    def cursor(self):
-        return self.probe("cursor")[0]["cursor"]
-
     # -------------------------------------------------------------------------- input
 
     def xdotool(self, *args):

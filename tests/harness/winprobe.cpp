@@ -4,7 +4,6 @@
 //   winprobe windows            every top-level window: title, visible, rect
 //                               and client (screen coordinates)
 //   winprobe dialogs            visible message boxes: caption, text, buttons
-//   winprobe cursor             the pointer's current shape handle
 //   winprobe close-window TITLE posts WM_CLOSE to the windows with that title
 //   winprobe hold-file PATH     opens PATH without sharing, prints {"held":true}
 //                               and keeps it open until standard input ends
@@ -92,15 +91,6 @@ int ListDialogs() {
     return found != 0 ? 0 : 1;
 }
 
-int ShowCursorShape() {
-    CURSORINFO info = {sizeof info, 0, nullptr, {}};
-    if (!GetCursorInfo(&info)) {
-        return 1;
-    }
-    std::printf("{\"cursor\":%llu}\n", static_cast<unsigned long long>(uintptr_t(info.hCursor)));
-    return 0;
-}
-
 int CloseWindows(const std::wstring& Title) {
     int found = 0;
     for (HWND w : WindowsOf(nullptr)) {
@@ -130,13 +120,11 @@ int main() {
     const std::wstring command = count > 1 ? args[1] : L"", operand = count == 3 ? args[2] : L"";
     const int code = command == L"windows"                      ? ListWindows()
                      : command == L"dialogs"                    ? ListDialogs()
-                     : command == L"cursor"                     ? ShowCursorShape()
                      : command == L"close-window" && count == 3 ? CloseWindows(operand)
                      : command == L"hold-file" && count == 3    ? HoldFile(operand)
                                                                 : 2;
     if (code == 2) {
-        std::fputs("usage: winprobe windows|dialogs|cursor|close-window TITLE|hold-file PATH\n",
-                   stderr);
+        std::fputs("usage: winprobe windows|dialogs|close-window TITLE|hold-file PATH\n", stderr);
     }
     std::fflush(stdout);
     return code;
