@@ -8,9 +8,11 @@ endif()
 
 # One self-contained executable: no DLL beyond those of Windows itself.
 set(VELMORA_STATIC_LINK -static -static-libgcc -static-libstdc++)
-# Product code: no exceptions, no RTTI, nothing linked that is not called.
+# Product code: no exceptions, no RTTI, nothing linked that is not called,
+# and no loop turned into a call of memcpy, memset or strlen: the release
+# builds' memcpy and memset are loops of our own (support_bytes.cpp).
 set(VELMORA_PRODUCT_FLAGS ${VELMORA_WARNINGS} -fno-exceptions -fno-rtti
-    -ffunction-sections -fdata-sections)
+    -ffunction-sections -fdata-sections -fno-tree-loop-distribute-patterns)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     # Nothing unwinds through product code on i686 (no exceptions, no
     # debugger data shipped): no unwind tables for it.

@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "support/support_strings.h"
+
 namespace Velmora {
 
 bool IsScreensaverName(const char* Name) {
     static const char extension[] = ".SCR";
-    const size_t length = std::strlen(Name);
+    const size_t length = StringLength(Name);
     char tail[4];
     for (size_t i = 0; i < 4; ++i) {
         // Position i of the four-character tail; blanks stand in for what a
