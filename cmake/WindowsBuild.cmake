@@ -29,6 +29,19 @@ endif()
 set(VELMORA_RELEASE_LINK ${VELMORA_STATIC_LINK} ${VELMORA_HARDENING_LINK} -Wl,--gc-sections -s
     -Wl,--no-insert-timestamp)
 
+# The two release programs run without a C runtime: an entry point of their
+# own (Entry), the routines a C library would give in files of their own,
+# and nothing linked that is not named here: libgcc for the compiler's
+# helpers (64-bit division on i686, stack probes) and the import libraries.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(VELMORA_SYMBOL_PREFIX _) # C names start with an underscore there
+endif()
+function(velmora_release_program target entry)
+    target_link_options(${target} PRIVATE ${VELMORA_RELEASE_LINK} -nostdlib
+        -Wl,--entry,${VELMORA_SYMBOL_PREFIX}${entry})
+    target_link_libraries(${target} PRIVATE gcc)
+endfunction()
+
 enable_language(RC)
 add_subdirectory(screensaver)
 add_subdirectory(src)

@@ -33,6 +33,7 @@ IMPORT_SLOT(GetWindowsDirectoryA, 8);
 IMPORT_SLOT(RegisterClassA, 4);
 IMPORT_SLOT(CreateWindowExA, 48);
 IMPORT_SLOT(GetDC, 4);
+IMPORT_SLOT(ExitProcess, 4);
 
 namespace {
 
@@ -292,6 +293,11 @@ void WriteReport() {
         report << box << "\n";
     }
 }
+void* RealExitProcess;
+void WINAPI ReportAndExit(UINT Code) { // the program's end, in place of ExitProcess
+    WriteReport();
+    reinterpret_cast<decltype(&ExitProcess)>(RealExitProcess)(Code);
+}
 
 [[noreturn]] void RunStartupChild(const std::string& Name) {
     for (const auto& c : StartupCases) {
@@ -300,9 +306,9 @@ void WriteReport() {
         }
     }
     WatchMessageBoxes({IDOK});
-    std::atexit(WriteReport);
+    RealExitProcess = SwapImport(&ExitProcessSlot, Stand(&ReportAndExit));
     StartSetup();
-    std::exit(MainWindow != nullptr ? 0 : 3);
+    ExitProcess(MainWindow != nullptr ? 0 : 3);
 }
 
 TEST(StartupFailures, AreShownAndEndTheProgramUnlessOnlyTheDCIsMissing) {
