@@ -7,9 +7,9 @@ Under 32-bit Wine the NSIS installer that size_bench.py builds runs as a third p
 its first window counts as painted when it is mapped, and it is ended by a kill.
 
 Both run under the same Wine, on the same Xvfb display, in one WineHost (one prefix,
-one warm wineserver), interleaved: warm-up runs first (one of each, not counted; they
-also measure where each window's client area lies inside its X window), then the
-counted runs. Each run:
+one warm wineserver), interleaved, the order turning each round: warm-up runs first
+(one of each, not counted; they also measure where each window's client area lies
+inside its X window), then the counted runs. Each run:
 
   t0 = just before the process is spawned;
   "mapped"  = a mapped top-level X window with the program's title exists;
@@ -301,8 +301,10 @@ def main():
             end_program(host, other, time_one_run(host, watch, other)[0])  # warm-up
         if programs[-1].killed:
             time_one_run(host, watch, programs[-1])[0].kill()  # warm-up
-        for _ in range(args.runs):
-            for program in programs:
+        # The order turns each round: no program always follows the same one
+        # (the NSIS installer's kill, for one, ends while the next starts).
+        for turn in range(args.runs):
+            for program in programs[turn % len(programs):] + programs[:turn % len(programs)]:
                 proc, _, mapped_at, painted_at = time_one_run(host, watch, program)
                 program.mapped.append(mapped_at)
                 program.painted.append(painted_at)
