@@ -287,15 +287,14 @@ const struct {
     {"dc", "Can not get DC", &GetDCSlot, Failing(&GetDC), 0}};
 
 const char* ReportPath;
-void WriteReport() {
-    std::ofstream report(ReportPath, std::ios::binary);
-    for (const std::string& box : StopWatching()) {
-        report << box << "\n";
-    }
-}
 void* RealExitProcess;
-void WINAPI ReportAndExit(UINT Code) { // the program's end, in place of ExitProcess
-    WriteReport();
+void WINAPI WriteReportAndExit(UINT Code) { // in place of ExitProcess
+    {
+        std::ofstream report(ReportPath, std::ios::binary);
+        for (const std::string& box : StopWatching()) {
+            report << box << "\n";
+        }
+    }
     reinterpret_cast<decltype(&ExitProcess)>(RealExitProcess)(Code);
 }
 
@@ -306,7 +305,7 @@ void WINAPI ReportAndExit(UINT Code) { // the program's end, in place of ExitPro
         }
     }
     WatchMessageBoxes({IDOK});
-    RealExitProcess = SwapImport(&ExitProcessSlot, Stand(&ReportAndExit));
+    RealExitProcess = SwapImport(&ExitProcessSlot, Stand(&WriteReportAndExit));
     StartSetup();
     ExitProcess(MainWindow != nullptr ? 0 : 3);
 }
