@@ -10,7 +10,8 @@ endif()
 set(VELMORA_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # Product code: no exceptions, no RTTI, no function linked that is not
 # called, and no loop turned into a call of memcpy, memset or strlen: the
-# release builds' memcpy and memset are loops of our own (support_bytes.cpp).
+# release builds have no C library, and their memcpy and memset are the few
+# routines of ours that the code and zlib call by those names.
 # Data keeps one section per file: with a section per variable this compiler
 # puts zero-filled variables in .data, where they take room in the file.
 set(VELMORA_PRODUCT_FLAGS ${VELMORA_WARNINGS} -fno-exceptions -fno-rtti
