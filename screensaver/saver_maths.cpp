@@ -4,8 +4,9 @@
 
 namespace Velmora {
 
-// Pi / 2 in three parts: the first two short enough that a multiple of them
-// by any quarter-turn count below 2^25 is exact, the third the rest.
+// Pi / 2 as the sum of three doubles: the first two short enough that a
+// multiple of them by any quarter-turn count below 2^25 is exact, the third
+// the rest.
 static const double HalfPiHigh = 0x1.921fb54p+0;
 static const double HalfPiMiddle = 0x1.10b461p-30;
 static const double HalfPiLow = 0x1.a62633145c06ep-58;
