@@ -26,14 +26,6 @@ def decode_figures(path):
     return None, None, float(ratio.group(1))
 
 
-def previous_decoder(path):
-    """(us, ratio to memset) of the previous decoder, or None when not measured."""
-    with open(path) as f:
-        found = re.search(r"^Previous RldDecode: ([0-9.]+) us; ratio to memset ([0-9.]+)\s*$",
-                          f.read(), re.M)
-    return (float(found.group(1)), float(found.group(2))) if found else None
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--decode", required=True)
@@ -49,12 +41,7 @@ def main():
     minimal = startup["programs"]["minimal_window.exe"]["painted"]["median_ms"]
     setup_mapped = startup["programs"]["VelmoraSetup.exe"]["mapped"]["median_ms"]
 
-    rows = []
-    previous = previous_decoder(args.decode)
-    if previous is not None and memset_us is not None:
-        rows.append(("RldDecode before this version", f"{previous[0]:.1f} us",
-                     f"memset of the same bytes {memset_us:.1f} us", previous[1]))
-    rows += [
+    rows = [
         ("RldDecode, whole picture",
          f"{decode_us:.1f} us" if decode_us is not None else "-",
          f"memset of the same bytes {memset_us:.1f} us" if memset_us is not None

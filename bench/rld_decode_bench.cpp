@@ -2,7 +2,6 @@
 // bytes: the ratio says how far RldDecode is from plain memory bandwidth.
 #include "data/background_picture.h"
 #include "data/rld_decode.h"
-#include "rld_decode_previous.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,15 +17,13 @@ namespace {
 
 const size_t PictureBytes = 600 * 450 * 4;
 
-typedef uint32_t (*Decoder)(const uint8_t*, size_t, uint8_t*, size_t);
-
-void DecodeBackground(benchmark::State& State, Decoder Decode) {
+void BM_RldDecodeBackground(benchmark::State& State) {
     std::vector<uint8_t> Pixels(PictureBytes);
     const uint8_t* Stream = Velmora::BackgroundPicture + Velmora::RldHeaderSize;
     const size_t Length = Velmora::BackgroundPictureSize - Velmora::RldHeaderSize;
     uint32_t Written = 0;
     for (auto _ : State) {
-        Written = Decode(Stream, Length, Pixels.data(), Pixels.size());
+        Written = Velmora::RldDecode(Stream, Length, Pixels.data(), Pixels.size());
         benchmark::DoNotOptimize(Pixels.data());
         benchmark::ClobberMemory();
     }
@@ -35,16 +32,7 @@ void DecodeBackground(benchmark::State& State, Decoder Decode) {
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(PictureBytes));
 }
-
-void BM_RldDecodeBackground(benchmark::State& State) {
-    DecodeBackground(State, Velmora::RldDecode);
-}
 BENCHMARK(BM_RldDecodeBackground);
-
-void BM_RldDecodePreviousBackground(benchmark::State& State) {
-    DecodeBackground(State, VelmoraBench::RldDecodePrevious);
-}
-BENCHMARK(BM_RldDecodePreviousBackground);
 
 void BM_MemsetSameSize(benchmark::State& State) {
     std::vector<uint8_t> Pixels(PictureBytes);
@@ -111,7 +99,6 @@ int main(int ArgumentCount, char** Arguments) {
     benchmark::Shutdown();
 
     auto Decode = Reporter.Nanoseconds.find("BM_RldDecodeBackground");
-    auto Previous = Reporter.Nanoseconds.find("BM_RldDecodePreviousBackground");
     auto Memset = Reporter.Nanoseconds.find("BM_MemsetSameSize");
     if (Decode == Reporter.Nanoseconds.end() || Memset == Reporter.Nanoseconds.end()) {
         return 0; // filtered out or failed: nothing to compare
@@ -120,10 +107,6 @@ int main(int ArgumentCount, char** Arguments) {
                 unsigned(Velmora::BackgroundPictureSize), PictureBytes);
     std::printf("RldDecode: %.1f us, memset: %.1f us (medians of CPU time)\n",
                 Decode->second / 1000, Memset->second / 1000);
-    if (Previous != Reporter.Nanoseconds.end()) {
-        std::printf("Previous RldDecode: %.1f us; ratio to memset %.2f\n", Previous->second / 1000,
-                    Previous->second / Memset->second);
-    }
     std::printf("RldDecode / memset ratio: %.2f\n", Decode->second / Memset->second);
     return 0;
 }

@@ -7,9 +7,9 @@ Under 32-bit Wine the NSIS installer that size_bench.py builds runs as a third p
 its first window counts as painted when it is mapped, and it is ended by a kill.
 
 Both run under the same Wine, on the same Xvfb display, in one WineHost (one prefix,
-one warm wineserver), interleaved: warm-up runs first (one of each, not counted; they
-also measure where each window's client area lies inside its X window), then the
-counted runs. Each run:
+one warm wineserver), interleaved, the order turning each round: warm-up runs first
+(one of each, not counted; they also measure where each window's client area lies
+inside its X window), then the counted runs. Each run:
 
   t0 = just before the process is spawned;
   "mapped"  = a mapped top-level X window with the program's title exists;
@@ -19,9 +19,13 @@ counted runs. Each run:
 
 Everything is observed from outside through the X server (python3-xlib): MapNotify
 events on the root window, then 1x1 GetImage requests, polled with a deadline. The
-program is then ended with Esc and must exit with code 0.
+program is then ended with Esc and must exit with code 0. Before that, the peak resident
+set of the program's process (VmHWM) is read: its memory up to its first paint.
 
-    startup_bench.py --build-dir BUILD [--runs 15] [--json results.json]
+Another build of the installer (e.g. an earlier version, built in a scratch tree) runs
+interleaved with the others when named with --setup LABEL=PATH (repeatable).
+
+    startup_bench.py --build-dir BUILD [--setup LABEL=PATH ...] [--runs 15] [--json results.json]
 """
 
 import argparse
@@ -67,6 +71,7 @@ class Program:
         self.expected = None  # [((x, y), (r, g, b)), ...] in client coordinates
         self.mapped = []
         self.painted = []
+        self.peak_mb = []
         self.killed = False
         self.title_is_prefix = False  # the title bar carries more, as NSIS's page names
 
@@ -191,6 +196,21 @@ def time_one_run(host, watch, program):
     return proc, wid, mapped_at, painted_at
 
 
+def peak_resident_mb(host, program):
+    """VmHWM of the Windows process running the program (the loader's own, as a rule)."""
+    for pid in winehost.processes_of_prefix(host.prefix):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                if os.fsencode(program.exe) not in f.read():
+                    continue
+            with open(f"/proc/{pid}/status") as f:
+                return next(int(line.split()[1]) / 1024 for line in f
+                            if line.startswith("VmHWM:"))
+        except (OSError, StopIteration):
+            pass
+    raise AssertionError(f"{program.label}: no process of the prefix runs {program.exe}")
+
+
 def end_program(host, program, proc):
     if program.killed:
         proc.kill()
@@ -234,6 +254,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", default=os.environ.get("VELMORA_BUILD_DIR",
                                                               os.path.join(ROOT, "build")))
+    parser.add_argument("--setup", action="append", default=[], metavar="LABEL=PATH",
+                        help="another VelmoraSetup.exe to measure beside the build's")
     parser.add_argument("--runs", type=int, default=15)
     parser.add_argument("--json", help="also write the figures to this file")
     args = parser.parse_args()
@@ -256,7 +278,9 @@ def main():
 
     os.environ.update(VELMORA_TEST_OUTPUT=os.path.join(build_dir, "bench-output"),
                       VELMORA_PROBE=probe)
-    programs = [setup, minimal]
+    others = [Program(label, os.path.abspath(path), SETUP_TITLE)
+              for label, path in (item.split("=", 1) for item in args.setup)]
+    programs = [setup] + others + [minimal]
     if winehost.ARCH == "i686":
         nsis_exe = make_nsis(os.path.join(windows_dir, "Velmora.scr"), tempfile.mkdtemp())[0]
         programs.append(Program("NSIS installer", nsis_exe, SETUP_TITLE))
@@ -272,13 +296,19 @@ def main():
             if point[0] >= minimal_client[0] or point[1] >= minimal_client[1]:
                 raise AssertionError(f"probe point {point} lies outside the minimal "
                                      f"window's {minimal_client} client area")
-        if len(programs) == 3:
-            time_one_run(host, watch, programs[2])[0].kill()  # warm-up
-        for _ in range(args.runs):
-            for program in programs:
+        for other in others:
+            other.client_offset, other.expected = setup.client_offset, setup.expected
+            end_program(host, other, time_one_run(host, watch, other)[0])  # warm-up
+        if programs[-1].killed:
+            time_one_run(host, watch, programs[-1])[0].kill()  # warm-up
+        # The order turns each round: no program always follows the same one
+        # (the NSIS installer's kill, for one, ends while the next starts).
+        for turn in range(args.runs):
+            for program in programs[turn % len(programs):] + programs[:turn % len(programs)]:
                 proc, _, mapped_at, painted_at = time_one_run(host, watch, program)
                 program.mapped.append(mapped_at)
                 program.painted.append(painted_at)
+                program.peak_mb.append(peak_resident_mb(host, program))
                 end_program(host, program, proc)
 
     wine_version = subprocess.run([winehost.LOADER, "--version"], capture_output=True, text=True,
@@ -294,15 +324,23 @@ def main():
     for program in programs:
         painted = summarise(program.painted)
         mapped = summarise(program.mapped)
+        peak = statistics.median(program.peak_mb)
         results["programs"][program.label] = {"painted": painted, "mapped": mapped,
-                                              "painted_ms": [v * 1000 for v in program.painted]}
+                                              "painted_ms": [v * 1000 for v in program.painted],
+                                              "peak_mb": peak}
         print(f"  {program.label:<20} painted: median {painted['median_ms']:7.1f} ms  "
               f"min {painted['min_ms']:7.1f}  max {painted['max_ms']:7.1f}   "
-              f"(window mapped: median {mapped['median_ms']:7.1f} ms)")
+              f"(window mapped: median {mapped['median_ms']:7.1f} ms; "
+              f"peak memory {peak:.1f} MB)")
     ratio = (results["programs"][setup.label]["painted"]["median_ms"]
              / results["programs"][minimal.label]["painted"]["median_ms"])
     results["ratio"] = ratio
     print(f"  ratio installer / minimal (medians, painted): {ratio:.2f}")
+    for other in others:
+        other_ratio = (results["programs"][other.label]["painted"]["median_ms"]
+                       / results["programs"][minimal.label]["painted"]["median_ms"])
+        results["programs"][other.label]["ratio"] = other_ratio
+        print(f"  ratio {other.label} / minimal (medians, painted): {other_ratio:.2f}")
     if args.json:
         with open(args.json, "w") as f:
             json.dump(results, f, indent=1)

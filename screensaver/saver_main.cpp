@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "saver_args.h"
+#include "saver_maths.h"
 #include "saver_options.h"
 #include "saver_password.h"
 #include "saver_window.h"
@@ -18,7 +19,7 @@ static HWND WindowFromHandleValue(uint32_t Value) {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(Value));
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+static int RunSaver() {
     const SaverArgs args = ParseSaverArgs(SkipProgramName(GetCommandLineA()));
     switch (args.Mode) {
     case SaverRunFullScreen:
@@ -35,4 +36,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     ShowSaverOptions(WindowFromHandleValue(args.Handle));
     return 0;
+}
+
+// The entry point: no C runtime's start-up runs before it (saver_runtime.cpp).
+extern "C" void SaverEntry() {
+    ResetFloatingPoint();
+    ExitProcess(RunSaver());
 }

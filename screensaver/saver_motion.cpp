@@ -2,12 +2,11 @@
 // cloud in the sky; the rolling water and the moon's path on the lake. Each
 // is drawn straight into the frame's pixels over what it covered before,
 // and only the areas that changed are copied to the window.
-#include <cmath>
-#include <cstring>
-
+#include "saver_maths.h"
 #include "saver_random.h"
 #include "saver_scene.h"
 #include "saver_scene_state.h"
+#include "support/support_bytes.h"
 
 namespace Velmora {
 
@@ -29,7 +28,7 @@ static void DrawStars(double Seconds) {
     const int d = Scene->DotSize;
     for (int i = 0; i < Scene->StarCount; ++i) {
         const SceneStar& star = Scene->Stars[i];
-        const double beat = 0.5 + 0.5 * std::sin(Seconds * star.Speed + star.Phase);
+        const double beat = 0.5 + 0.5 * Sine(Seconds * star.Speed + star.Phase);
         const int x = star.X;
         const int y = star.Y;
         switch (star.Kind) {
@@ -103,11 +102,11 @@ static RECT DrawShootingStar(double Seconds) {
     const double angle = 0.3 + 0.2 * NextRandom(state);
     const double leftwards = NextRandom(state) < 0.5 ? -1 : 1;
     const double travel = (90 + 50 * NextRandom(state)) * layout.Scale;
-    const double stepX = leftwards * std::cos(angle);
-    const double stepY = std::sin(angle);
+    const double stepX = leftwards * Cosine(angle);
+    const double stepY = Sine(angle);
     const double headX = fromX + stepX * travel * progress;
     const double headY = fromY + stepY * travel * progress;
-    const double glow = std::sin(Pi * progress);
+    const double glow = Sine(Pi * progress);
     const double tail = travel * 0.45 * glow;
     const COLORREF sky = SkyColourAt(layout, RoundToInt(headY));
     const int width = AtLeastOne(layout.Scale * 0.9 - 0.3);
@@ -160,7 +159,7 @@ static RECT DrawCloud(double Seconds) {
         offset += radiusX * (0.9 + 0.4 * NextRandom(state));
         const double dx = centreX - layout.MoonX;
         const double dy = centreY - layout.MoonY;
-        double lit = 1 - std::sqrt(dx * dx + dy * dy) / (layout.MoonRadius + 70 * layout.Scale);
+        double lit = 1 - SquareRoot(dx * dx + dy * dy) / (layout.MoonRadius + 70 * layout.Scale);
         lit = lit < 0 ? 0 : lit;
         const COLORREF colour = MixColours(tint, MoonLight, 0.6 * lit);
         const double amount = 0.2 + 0.35 * lit;
@@ -168,7 +167,7 @@ static RECT DrawCloud(double Seconds) {
         const int bottom = RoundToInt(centreY + radiusY);
         for (int row = top; row <= bottom; ++row) {
             const double f = (row - centreY) / (radiusY + 0.5);
-            const double half = f < 1 && f > -1 ? radiusX * std::sqrt(1 - f * f) : 0;
+            const double half = f < 1 && f > -1 ? radiusX * SquareRoot(1 - f * f) : 0;
             const int from = RoundToInt(centreX - half);
             const int to = RoundToInt(centreX + half);
             if (to > from) {
@@ -227,8 +226,8 @@ static void ShiftWater(double Seconds) {
     for (int y = layout.Horizon; y < layout.Height; y += Scene->StripHeight) {
         const double depth = static_cast<double>(y - layout.Horizon) / depthRows;
         const double designRow = (y - layout.Horizon) / layout.ScaleY;
-        const double wave = 0.7 * std::sin(designRow * 0.85 - Seconds * 1.9) +
-                            0.3 * std::sin(designRow * 0.31 + Seconds * 1.15 + 1.3);
+        const double wave = 0.7 * Sine(designRow * 0.85 - Seconds * 1.9) +
+                            0.3 * Sine(designRow * 0.31 + Seconds * 1.15 + 1.3);
         const int dx = RoundToInt((0.35 + 2.4 * depth) * swing * wave);
         int& drawn = Scene->StripShift[(y - layout.Horizon) / Scene->StripHeight];
         if (dx != drawn) {
@@ -260,19 +259,19 @@ static void ShapeMoonPath(double Seconds) {
     for (int i = 0; i < Scene->StreakCount; ++i) {
         SceneStreak& streak = Scene->Streaks[i];
         const double ph = streak.Phase;
-        const double half = streak.Half * (1 + 0.2 * std::sin(Seconds * 1.1 + ph));
-        const double shift = streak.Shift + 2.5 * std::sin(Seconds * 0.63 + ph * 1.7);
-        const double glint = 0.9 + 0.15 * std::sin(Seconds * 2.3 + ph * 2.3);
+        const double half = streak.Half * (1 + 0.2 * Sine(Seconds * 1.1 + ph));
+        const double shift = streak.Shift + 2.5 * Sine(Seconds * 0.63 + ph * 1.7);
+        const double glint = 0.9 + 0.15 * Sine(Seconds * 2.3 + ph * 2.3);
         streak.Colour =
             PixelOf(MixColours(streak.Water, MoonLight, (0.55 - 0.3 * streak.Depth) * glint));
         const int left = layout.MoonX + RoundToInt((shift - half) * s);
         const int right = layout.MoonX + RoundToInt((shift + half) * s);
-        const double gap = std::sin(Seconds * 0.9 + ph * 3.1);
+        const double gap = Sine(Seconds * 0.9 + ph * 3.1);
         int centre = right;
         int opening = 0;
         if (gap > 0.35) {
             centre =
-                layout.MoonX + RoundToInt((shift + 0.45 * half * std::sin(Seconds * 0.4 + ph)) * s);
+                layout.MoonX + RoundToInt((shift + 0.45 * half * Sine(Seconds * 0.4 + ph)) * s);
             opening = RoundToInt((gap - 0.35) * 7 * s);
         }
         streak.Pieces[0][0] = left;
@@ -307,16 +306,15 @@ static void DrawOpenWater(int Row, int Left, int Right) {
     const int from = Left > shiftedFrom ? Left : shiftedFrom;
     const int to = Right < shiftedTo ? Right : shiftedTo;
     if (from < to) {
-        std::memcpy(frame + from, backdrop + from - dx, (to - from) * sizeof(uint32_t));
+        CopyBytes(frame + from, backdrop + from - dx, (to - from) * sizeof(uint32_t));
     }
     const int stillTo = Right < shiftedFrom ? Right : shiftedFrom;
     if (Left < stillTo) {
-        std::memcpy(frame + Left, backdrop + Left, (stillTo - Left) * sizeof(uint32_t));
+        CopyBytes(frame + Left, backdrop + Left, (stillTo - Left) * sizeof(uint32_t));
     }
     const int stillFrom = Left > shiftedTo ? Left : shiftedTo;
     if (stillFrom < Right) {
-        std::memcpy(frame + stillFrom, backdrop + stillFrom,
-                    (Right - stillFrom) * sizeof(uint32_t));
+        CopyBytes(frame + stillFrom, backdrop + stillFrom, (Right - stillFrom) * sizeof(uint32_t));
     }
     for (int s = 0; s < Scene->StreakCount; ++s) {
         const SceneStreak& streak = Scene->Streaks[s];

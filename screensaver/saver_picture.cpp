@@ -1,7 +1,5 @@
 #include "saver_picture.h"
 
-#include <cmath>
-
 #include "saver_random.h"
 
 namespace Velmora {
@@ -142,7 +140,7 @@ int RidgeTopAt(const PictureLayout& Layout, int Ridge, int Column) {
     at = at < 0 ? 0 : (at > RidgeNoiseSize ? RidgeNoiseSize : at);
     double height = RidgeNoiseAt(shape, at);
     for (const double* wave : shape.Waves) {
-        height += wave[0] * std::sin(x * wave[1] + wave[2]);
+        height += wave[0] * Sine(x * wave[1] + wave[2]);
     }
     double top = shape.Base - shape.Amplitude * height;
     if (top < HighestPeak) {
@@ -161,7 +159,7 @@ int BankTopAt(const PictureLayout& Layout, int Column) {
     if (rise < 0) {
         rise = 0;
     }
-    return RoundToInt((DesignHeight - BankHeight * rise * std::sqrt(rise)) * Layout.ScaleY);
+    return RoundToInt((DesignHeight - BankHeight * rise * SquareRoot(rise)) * Layout.ScaleY);
 }
 
 int BankRightEdge(const PictureLayout& Layout) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "saver_maths.h"
+
 namespace Velmora {
 
 const int DesignWidth = 600;
@@ -29,10 +31,6 @@ struct PictureLayout {
 extern const COLORREF MoonLight;
 extern const COLORREF BankColour;
 extern const COLORREF RidgeColours[RidgeCount];
-
-inline int RoundToInt(double Value) {
-    return static_cast<int>(Value < 0 ? Value - 0.5 : Value + 0.5);
-}
 
 // Colour From moved by Amount (0..1) towards To.
 COLORREF MixColours(COLORREF From, COLORREF To, double Amount);

@@ -3,13 +3,12 @@
 // each row of water the shore covers.
 #include "saver_scene.h"
 
-#include <cmath>
-#include <cstring>
-
 #include "saver_backdrop.h"
+#include "saver_maths.h"
 #include "saver_paint.h"
 #include "saver_random.h"
 #include "saver_scene_state.h"
+#include "support/support_bytes.h"
 
 namespace Velmora {
 
@@ -37,8 +36,8 @@ void RestoreBackdrop(const RECT& Area) {
     const int right = Area.right > Scene->Frame.Width ? Scene->Frame.Width : Area.right;
     const int bottom = Area.bottom > Scene->Frame.Height ? Scene->Frame.Height : Area.bottom;
     for (int row = Area.top < 0 ? 0 : Area.top; row < bottom && left < right; ++row) {
-        std::memcpy(PixelRow(Scene->Frame, row) + left, PixelRow(Scene->Backdrop, row) + left,
-                    (right - left) * sizeof(uint32_t));
+        CopyBytes(PixelRow(Scene->Frame, row) + left, PixelRow(Scene->Backdrop, row) + left,
+                  (right - left) * sizeof(uint32_t));
     }
 }
 
@@ -60,7 +59,7 @@ static void PlaceStars() {
         const double speed = 0.7 + NextRandom(state) * 2.2;
         const double dx = x - layout.MoonX;
         const double dy = y - layout.MoonY;
-        if (std::sqrt(dx * dx + dy * dy) < clearOfMoon || y < margin) {
+        if (SquareRoot(dx * dx + dy * dy) < clearOfMoon || y < margin) {
             continue;
         }
         bool hidden = false;
@@ -177,8 +176,8 @@ static bool PaintStillFrame() {
     const int water = layout.Horizon < layout.Height ? layout.Horizon : layout.Height;
     Scene->WaterRows = layout.Height - water;
     GdiFlush();
-    std::memcpy(frame.Bits, Scene->Backdrop.Bits, water * rowBytes);
-    std::memset(PixelRow(frame, water), 0, Scene->WaterRows * rowBytes);
+    CopyBytes(frame.Bits, Scene->Backdrop.Bits, water * rowBytes);
+    FillBytes(PixelRow(frame, water), 0, Scene->WaterRows * rowBytes);
     PaintShore(frame.Dc, layout);
     GdiFlush();
     const int rows = Scene->WaterRows;
@@ -193,7 +192,7 @@ static bool PaintStillFrame() {
     Scene->DirtyRight = Scene->DirtyLeft + rows;
     Scene->ShoreFirst = Scene->DirtyRight + rows;
     CollectShoreRuns(Scene->ShoreRuns);
-    std::memcpy(PixelRow(frame, water), PixelRow(Scene->Backdrop, water), rows * rowBytes);
+    CopyBytes(PixelRow(frame, water), PixelRow(Scene->Backdrop, water), rows * rowBytes);
     const uint32_t bank = PixelOf(BankColour);
     for (int i = 0; i < rows; ++i) {
         for (int run = Scene->ShoreFirst[i]; run < Scene->ShoreFirst[i + 1]; ++run) {

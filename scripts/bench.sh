@@ -3,6 +3,10 @@
 # picture decoder against memset, the installer's start-up against a minimal
 # window program under Wine, and its size against an NSIS installer carrying
 # the same screensaver; ends with a summary of every figure and its ratio.
+# With VELMORA_BENCH_BEFORE=<build dir of an earlier version, built beforehand
+# in a scratch tree> that build is measured in the same run by the same
+# scripts: its sizes, its installer's start-up interleaved with this one's,
+# its screensaver beside this one's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORA_BUILD_DIR:-$root/build}
@@ -35,12 +39,25 @@ echo "== Picture decoder (build/bench/rld_decode_bench)"
 "$build/bench/rld_decode_bench" | tee "$results/decode.txt"
 echo
 
+before=${VELMORA_BENCH_BEFORE:+$(realpath "$VELMORA_BENCH_BEFORE")}
+before_setup=() before_saver=()
+if [ -n "$before" ]; then
+    before_setup=(--setup "before=$before/windows-$VELMORA_ARCH/VelmoraSetup.exe")
+    before_saver=(--saver "before=$before/windows-$VELMORA_ARCH/Velmora.scr"
+        --saver "after=$build/windows-$VELMORA_ARCH/Velmora.scr")
+fi
+
 echo "== Start-up"
-"$python" "$root/bench/startup_bench.py" --build-dir "$build" --json "$results/startup.json"
+"$python" "$root/bench/startup_bench.py" --build-dir "$build" "${before_setup[@]}" \
+    --json "$results/startup.json"
 echo
 
 echo "== Size"
 "$python" "$root/bench/size_bench.py" --build-dir "$build" --json "$results/size.json"
+if [ -n "$before" ]; then
+    echo "-- the build in $before:"
+    "$python" "$root/bench/size_bench.py" --build-dir "$before"
+fi
 echo
 
 "$python" "$root/bench/bench_summary.py" --decode "$results/decode.txt" \
@@ -50,4 +67,5 @@ echo
 # peak memory and the frames that reach the screen.
 echo
 echo "== Screensaver"
-"$python" "$root/bench/saver/saver_bench.py" --build-dir "$build" --json "$results/saver.json"
+"$python" "$root/bench/saver/saver_bench.py" --build-dir "$build" "${before_saver[@]}" \
+    --json "$results/saver.json"

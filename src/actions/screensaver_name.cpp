@@ -1,13 +1,13 @@
 #include "actions/screensaver_name.h"
 
-#include <cstring>
+#include "support/support_strings.h"
 
 namespace Velmora {
 
 bool IsScreensaverName(const char* Name) {
     static const char extension[] = ".SCR";
-    const size_t length = std::strlen(Name);
-    char tail[4];
+    const size_t length = StringLength(Name);
+    bool same = true;
     for (size_t i = 0; i < 4; ++i) {
         // Position i of the four-character tail; blanks stand in for what a
         // shorter name lacks.
@@ -16,9 +16,9 @@ bool IsScreensaverName(const char* Name) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
-        tail[i] = c;
+        same &= c == extension[i];
     }
-    return std::memcmp(tail, extension, 4) == 0;
+    return same;
 }
 
 } // namespace Velmora

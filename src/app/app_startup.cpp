@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "app/exit_action.h"
 #include "app/install_location.h"
 #include "data/background_image.h"
@@ -30,7 +28,7 @@ void LoadBackgroundImage() {
     BackgroundImage.Pixels = static_cast<uint8_t*>(AllocateBlock(size));
     if (BackgroundImage.Pixels == nullptr) {
         MessageBoxA(GetFocus(), "Not enough memory to show the setup picture", "Error ", MB_OK);
-        std::exit(1);
+        ExitProcess(1);
     }
     RldDecode(BackgroundPicture + RldHeaderSize, BackgroundPictureSize - RldHeaderSize,
               BackgroundImage.Pixels, size);

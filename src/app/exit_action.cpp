@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "data/background_image.h"
 #include "support/support_memory.h"
 #include "ui/menu_window.h"
@@ -14,7 +12,7 @@ void ExitAction() {
     DestroyWindow(MainWindow);
     FreeBlock(BackgroundImage.Pixels);
     BackgroundImage.Pixels = nullptr;
-    std::exit(0);
+    ExitProcess(0);
 }
 
 } // namespace Velmora

@@ -10,7 +10,11 @@
 
 using namespace Velmora;
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The entry point: no C runtime's start-up runs before it (support_runtime.cpp),
+// so the start-up's first step, the DLL search restriction, comes before any
+// load the program asks for. The program ends in ExitAction or in a start-up
+// failure, through ExitProcess.
+extern "C" void SetupEntry() {
     StartSetup();
     for (;;) {
         PaintMenu();

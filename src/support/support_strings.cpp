@@ -2,6 +2,14 @@
 
 namespace Velmora {
 
+size_t StringLength(const char* Text) {
+    size_t length = 0;
+    while (Text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
 bool AppendString(ShortString Target, const char* Source) {
     size_t length = 0;
     while (length < ShortStringLimit && Target[length] != '\0') {

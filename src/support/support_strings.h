@@ -9,6 +9,9 @@ namespace Velmora {
 const size_t ShortStringLimit = 255;
 typedef char ShortString[ShortStringLimit + 1];
 
+// Characters before the terminating NUL, as a C library's strlen.
+size_t StringLength(const char* Text);
+
 // Returns false when Source did not fit and was cut.
 bool AssignString(ShortString Target, const char* Source);
 bool AppendString(ShortString Target, const char* Source);

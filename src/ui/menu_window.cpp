@@ -1,7 +1,5 @@
 #include "ui/menu_window.h"
 
-#include <cstdlib>
-
 #include "actions/install_action.h"
 #include "actions/uninstall_action.h"
 #include "app/exit_action.h"
@@ -23,7 +21,7 @@ static const char SetUpErrorCaption[] = "Error ";
 // A window set-up failure the program cannot go on from.
 static void FailWindowSetUp(const char* Text) {
     MessageBoxA(GetFocus(), Text, SetUpErrorCaption, MB_OK);
-    std::exit(1);
+    ExitProcess(1);
 }
 
 void RegisterMenuClass(WNDPROC WindowProcedure, const char* ClassName, int BackgroundObject,

@@ -1,11 +1,11 @@
 """The shipped executables as files: both installers and both screensavers are
-Windows GUI programs for their machine that need only Windows' own DLLs, ask
-for ASLR and DEP, have no section both writable and executable; their
-manifests, as Windows reads them, have the installer ask for administrator
-rights (it writes into the Windows directory) and the screensaver draw in
-device pixels on every monitor.
-The i686 programs, the ones shipped, import only routines that Windows 95 and
-NT 4.0 have (tests/release/imports.txt), and say they run on Windows 4.0."""
+Windows GUI programs for their machine that need only Windows' own DLLs (no C
+runtime DLL), ask for ASLR and DEP, have no section both writable and executable;
+their manifests, as Windows reads them, have the installer ask for administrator
+rights (it writes into the Windows directory) and the screensaver draw in device
+pixels on every monitor. The i686 programs, the ones shipped, import only
+routines that Windows 95 and NT 4.0 have (tests/release/imports.txt), and say
+they run on Windows 4.0."""
 
 import os
 import unittest
@@ -14,7 +14,8 @@ import xml.etree.ElementTree as ElementTree
 import pefile
 
 SYSTEM_DLLS = {"kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "oleaut32",
-               "msvcrt", "shlwapi", "comctl32"}
+               "shlwapi", "comctl32"}
+C_RUNTIME = ("msvcr", "ucrt", "api-ms-win-crt-", "vcruntime", "crtdll")  # msvcrt too
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 WRITE_AND_EXECUTE = 0x80000000 | 0x20000000
 IMPORTS = os.path.join(os.path.dirname(__file__), "..", "release", "imports.txt")
@@ -33,6 +34,7 @@ class ShippedExecutables(unittest.TestCase):
                 dlls = {e.dll.decode().lower().removesuffix(".dll")
                         for e in pe.DIRECTORY_ENTRY_IMPORT}
                 self.assertIn("kernel32", dlls)
+                self.assertEqual([], [d for d in dlls if d.startswith(C_RUNTIME)], "a C runtime DLL")
                 self.assertLessEqual(dlls, SYSTEM_DLLS)
                 wanted = DYNAMIC_BASE | NX_COMPAT | (HIGH_ENTROPY_VA if machine == 0x8664 else 0)
                 self.assertEqual(wanted, pe.OPTIONAL_HEADER.DllCharacteristics & wanted)
@@ -86,9 +88,8 @@ class ShippedExecutables(unittest.TestCase):
             imported = {(e.dll.decode().lower(), i.name.decode() if i.name else f"#{i.ordinal}")
                         for e in pe.DIRECTORY_ENTRY_IMPORT for i in e.imports}
             self.assertEqual([], sorted(imported - allowed.keys()), f"{variable}: not listed")
-            # msvcrt.dll is the one DLL that Windows 95 does not ship.
-            too_new = [(dll, r) for dll, r in imported if allowed[dll, r][1] not in OLD_NT or
-                       allowed[dll, r][0] != ("98" if dll == "msvcrt.dll" else "95")]
+            too_new = [(dll, r) for dll, r in imported
+                       if allowed[dll, r][1] not in OLD_NT or allowed[dll, r][0] != "95"]
             self.assertEqual([], too_new, f"{variable}: newer than Windows 95 and NT 4.0")
 
 

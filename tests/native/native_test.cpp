@@ -6,13 +6,17 @@
 #include "data/rld_decode.h"
 #include "fuzz_targets.h"
 #include "saver_args.h"
+#include "saver_maths.h"
 #include "shell/shell_version.h"
+#include "support/support_bytes.h"
 #include "support/support_strings.h"
 #include "ui/menu_model.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -225,6 +229,35 @@ TEST(ScreensaverName, LastFourCharactersReadDotScrInAnyCase) {
                              "Velmora_scr", "Velmora.scrx", "Velmora.ssr"}) {
         EXPECT_FALSE(IsScreensaverName(Name)) << Name;
     }
+}
+
+// Every length to 40, to and from every place within a word (the release
+// builds' memcpy and memset): the bytes asked for, none beside them.
+TEST(Bytes, CopyAndFillAtEveryLengthAndAlignment) {
+    const Bytes Source = Noise(24, 7);
+    for (size_t Case = 0; Case < 41 * 64; ++Case) {
+        const size_t Length = Case / 64, To = Case % 8, From = Case / 8 % 8;
+        Bytes Copied(64, 0xEE), Filled(Copied), Want(Copied), WantFilled(Copied);
+        CopyBytes(&Copied[To], &Source[From], Length);
+        FillBytes(&Filled[To], 0x5A, Length);
+        std::copy_n(&Source[From], Length, &Want[To]);
+        std::fill_n(&WantFilled[To], Length, 0x5A);
+        ASSERT_TRUE(Copied == Want && Filled == WantFilled)
+            << Length << " at " << To << ", " << From;
+    }
+}
+
+// The screensaver's against the C library's: densely over a few turns, and
+// at the angles of runs of hours to 49 days (10^4 to 10^7 radians).
+TEST(SaverMaths, SineAndCosineStayExactOverLongRuns) {
+    double Worst = 0;
+    for (const double Start : {-20.0, 1e4, 1e5, 1e6, 1e7}) {
+        for (double Angle = Start; Angle < Start + 40; Angle += 0.001) {
+            Worst = std::max({Worst, std::fabs(Sine(Angle) - std::sin(Angle)),
+                              std::fabs(Cosine(Angle) - std::cos(Angle))});
+        }
+    }
+    EXPECT_LE(Worst, 2.3e-16);
 }
 
 // Rows: platform, major, minor, class. Win32s (0): 1. The 95 line (1) by the

@@ -33,6 +33,7 @@ IMPORT_SLOT(GetWindowsDirectoryA, 8);
 IMPORT_SLOT(RegisterClassA, 4);
 IMPORT_SLOT(CreateWindowExA, 48);
 IMPORT_SLOT(GetDC, 4);
+IMPORT_SLOT(ExitProcess, 4);
 
 namespace {
 
@@ -305,11 +306,15 @@ const struct {
     {"dc", "Can not get DC", &GetDCSlot, Failing(&GetDC), 0}};
 
 const char* ReportPath;
-void WriteReport() {
-    std::ofstream report(ReportPath, std::ios::binary);
-    for (const std::string& box : StopWatching()) {
-        report << box << "\n";
+void* RealExitProcess;
+void WINAPI WriteReportAndExit(UINT Code) { // in place of ExitProcess
+    {
+        std::ofstream report(ReportPath, std::ios::binary);
+        for (const std::string& box : StopWatching()) {
+            report << box << "\n";
+        }
     }
+    reinterpret_cast<decltype(&ExitProcess)>(RealExitProcess)(Code);
 }
 
 [[noreturn]] void RunStartupChild(const std::string& Name) {
@@ -319,9 +324,9 @@ void WriteReport() {
         }
     }
     WatchMessageBoxes({IDOK});
-    std::atexit(WriteReport);
+    RealExitProcess = SwapImport(&ExitProcessSlot, Stand(&WriteReportAndExit));
     StartSetup();
-    std::exit(MainWindow != nullptr ? 0 : 3);
+    ExitProcess(MainWindow != nullptr ? 0 : 3);
 }
 
 TEST(StartupFailures, AreShownAndEndTheProgramUnlessOnlyTheDCIsMissing) {
