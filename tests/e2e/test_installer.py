@@ -1,11 +1,11 @@
 """The real installer in a fresh Wine prefix on a 1024 x 768 display, driven
 with the mouse as a person would; a file another program holds; the window
-closed from outside. The cases share one prefix; once the installer window
-fails to appear, the rest are skipped. (test_versions: one whole installation
-under each Windows version, by keys.)"""
+closed from outside. The cases share one prefix. (test_versions: one whole
+installation under each Windows version, by keys.)"""
 
 import json
 import os
+import pathlib
 import select
 import subprocess
 import unittest
@@ -88,8 +88,6 @@ class Installer:
 
 
 class InstallerCase(unittest.TestCase):
-    broken = None
-
     @classmethod
     def setUpClass(cls):
         cls.host = WineHost("installer").__enter__()
@@ -106,20 +104,13 @@ class InstallerCase(unittest.TestCase):
             os.unlink(self.target)
 
     def start(self):
-        if InstallerCase.broken:
-            self.skipTest("the installer window never appeared: " + InstallerCase.broken)
-        try:
-            installer = Installer(self.host)
-        except AssertionError as e:
-            InstallerCase.broken = str(e)
-            raise
+        installer = Installer(self.host)
         self.addCleanup(lambda: installer.proc.poll() is None and installer.proc.kill())
         installer.wait_for_highlight(1)
         return installer
 
     def read_target(self):
-        with open(self.target, "rb") as f:
-            return f.read()
+        return pathlib.Path(self.target).read_bytes()
 
     # ------------------------------------------------------------ from outside
 
