@@ -80,7 +80,7 @@ class WineHost:
             self._kill_server()
             self.wait_process(self._popen([SERVER, "-w"]), 60)
             # One persistent server keeps the prefix's services up between programs.
-            self._popen([SERVER, "-f", "-p"])
+            self._server = self._popen([SERVER, "-f", "-p"])
             # A crash ends the program at once; no window manager means unmanaged windows.
             for key, name, kind, data in [
                     (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
