@@ -38,7 +38,7 @@ static int RunSaver() {
     return 0;
 }
 
-// The entry point: no C runtime's start-up runs before it (saver_runtime.cpp).
+// The entry point: no C runtime's start-up runs before it (support_runtime.cpp).
 extern "C" void SaverEntry() {
     ResetFloatingPoint();
     ExitProcess(RunSaver());

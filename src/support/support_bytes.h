@@ -1,6 +1,6 @@
 // Copying and filling blocks of bytes: what both programs would otherwise
 // take from a C library's memcpy and memset (the release builds' memcpy and
-// memset are these, see support_runtime.cpp and saver_runtime.cpp).
+// memset are these, see support_runtime.cpp).
 #pragma once
 
 #include <cstddef>
