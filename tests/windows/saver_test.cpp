@@ -1,12 +1,12 @@
 // The screensaver on the Windows side: its picture drawn through the scene's
 // routines over minutes of frames, checked against fresh paints, and its
 // windows run in this process: full screen over a virtual screen that
-// changes, the pointer's moves, and the preview inside a window of ours.
+// changes, the input that ends it and the password of 95, 98 and ME (the
+// system posing at import slots), and the preview inside a window of ours.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
