@@ -88,7 +88,11 @@ class EachWindowsVersion(unittest.TestCase):
             host.key("a", title="Velmora")
             self.assertEqual(0, host.wait_process(proc))
             proc = self.start_saver(host, target)
-        host.key("Down", title=TITLE)  # the installer's window takes the activation
+            self.goes_on_drawing(host, proc, "its start")  # it has taken the activation
+        # The installer's window takes the activation, again should the focus
+        # have come before the screensaver had the activation to lose.
+        poll(lambda: proc.poll() is not None or host.key("Down", title=TITLE), 20,
+             "the screensaver stayed on top of the installer's window")
         self.assertEqual(0, host.wait_process(proc))
         self.assertEqual(["VerifyScreenSavePwd window"] * (2 if nine else 0),
                          self.password_calls(drive))
