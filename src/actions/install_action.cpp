@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include "actions/screensaver_name.h"
+#include "actions/screensaver_setting.h"
 #include "app/install_location.h"
 #include "data/payload_inflate.h"
 #include "data/payload_table.h"
@@ -119,9 +120,12 @@ static void WritePayloadFile(const PayloadEntry& Entry, uint8_t* Buffer, uint32_
     DWORD written = 0;
     const bool whole =
         length == 0 || (WriteFile(file, Buffer, length, &written, nullptr) && written == length);
-    // Buffered data that cannot be flushed shows up at the close.
+    // The data on the disk before the name points at it: a rename may reach
+    // the disk before the data does, and a power cut would leave a file of
+    // zeros in the place of the good old copy.
+    const bool durable = whole && FlushFileBuffers(file) != 0;
     const bool closed = CloseHandle(file) != 0;
-    if (!whole || !closed) {
+    if (!durable || !closed) {
         DeleteFileA(fresh);
         ReportPathFailure(Errors, WriteFailure, path);
     } else if (!PutFileInPlace(fresh, path)) {
@@ -146,18 +150,29 @@ void InstallAction() {
     }
     FreeBlock(buffer);
 
-    // The screensaver is made the active one only when every file is in place.
-    if (errors == 0 && IsScreensaverName(PayloadTable[0].Name)) {
+    // The screensaver is made the active one, and the screen saver switched
+    // on, only when every file is in place.
+    const bool screensaver = IsScreensaverName(PayloadTable[0].Name);
+    if (errors == 0 && screensaver) {
         if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", PayloadTable[0].Name,
                                         "system.ini")) {
             ReportFailure(errors, " Failed to write system.ini");
         }
         // The flush answers FALSE even when it worked.
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
+        if (errors == 0 && !SwitchScreensaverOn()) {
+            ReportFailure(errors, " Failed to switch the screen saver on");
+        }
     }
     if (errors == 0) {
         MessageBoxA(nullptr, " Program installed in desired manner", " Installation completed ",
                     MB_OK);
+        if (screensaver && PolicyOverridesScreensaver(PayloadTable[0].Name)) {
+            MessageBoxA(nullptr,
+                        " Your organisation's settings choose the screen saver: Velmora will not "
+                        "start by itself.",
+                        " Screen saver", MB_OK | MB_ICONINFORMATION);
+        }
     }
     // Installed or not is what the disk now says.
     CheckInstallation();

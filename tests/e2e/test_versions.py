@@ -1,6 +1,7 @@
 """One whole installation under Wine posing as each Windows it can: Install
 makes the screensaver the active one (on the NT family in the registry, where
-every Windows maps system.ini's [boot] SCRNSAVE.EXE; on 95/98/ME in system.ini),
+every Windows maps system.ini's [boot] SCRNSAVE.EXE; on 95/98/ME in system.ini)
+and switches the screen saver on where "(None)" had switched it off,
 the installed screensaver runs (on 98 with its password, which a stand-in for
 the system's password.cpl and mpr.dll answers), Uninstall with OK removes it,
 Esc ends with 0. Also where the window opens, and its first caption changed."""
@@ -31,11 +32,12 @@ class EachWindowsVersion(unittest.TestCase):
                     host.run(["reg", "add", MAPPING, "/v", "SCRNSAVE.EXE", "/d",
                               r"USR:Control Panel\Desktop", "/f"])
                 # "Password protected", which only 95/98/ME leave to the screensaver;
-                # on 10 also a 4K screen at 200 %, which Wine does not scale.
-                for name, value in [("ScreenSaveUsePassword", "1")] + (
-                        [("LogPixels", "192")] if version == "win10" else []):
-                    host.run(["reg", "add", DESKTOP, "/v", name, "/t", "REG_DWORD", "/d", value,
-                              "/f"])
+                # on 10 also a 4K screen at 200 %, which Wine does not scale; and
+                # the screen saver switched off, as "(None)" in its settings leaves it.
+                for name, kind, value in [("ScreenSaveUsePassword", "REG_DWORD", "1"),
+                                          ("ScreenSaveActive", "REG_SZ", "0")] + (
+                        [("LogPixels", "REG_DWORD", "192")] if version == "win10" else []):
+                    host.run(["reg", "add", DESKTOP, "/v", name, "/t", kind, "/d", value, "/f"])
                 for name in ("password.cpl", "mpr.dll") if nine else ("password.cpl",):
                     shutil.copy(STANDIN, os.path.join(host.windows_dir, "system32", name))
                 target = os.path.join(host.windows_dir, "Velmora.scr")
@@ -54,6 +56,7 @@ class EachWindowsVersion(unittest.TestCase):
                 poll(lambda: installer.caption_pixels() != install_caption, 20,
                      "the first button still reads as before the install")
                 self.assertEqual("Velmora.scr", self.active_screensaver(host, nine))
+                self.assertEqual("1", self.desktop_value(host, "ScreenSaveActive"))
 
                 self.run_screensaver(host, target, artifact(f"screensaver-{version}.png"), nine)
 
@@ -134,14 +137,18 @@ class EachWindowsVersion(unittest.TestCase):
         path = os.path.join(drive, "password-calls.txt")
         return open(path).read().splitlines() if os.path.exists(path) else []
 
-    @staticmethod
-    def active_screensaver(host, nine):
+    @classmethod
+    def active_screensaver(cls, host, nine):
         if nine:
             ini = configparser.ConfigParser(strict=False, interpolation=None)
             ini.read(os.path.join(host.windows_dir, "system.ini"), encoding="latin-1")
             return ini.get("boot", "SCRNSAVE.EXE", fallback=None)
-        code, out = host.run(["reg", "query", DESKTOP, "/v", "SCRNSAVE.EXE"])
-        value = [line.split()[-1] for line in out.splitlines() if "SCRNSAVE.EXE" in line]
+        return cls.desktop_value(host, "SCRNSAVE.EXE")
+
+    @staticmethod
+    def desktop_value(host, name):
+        code, out = host.run(["reg", "query", DESKTOP, "/v", name])
+        value = [line.split()[-1] for line in out.splitlines() if name in line]
         return value[0] if code == 0 and value else None
 
 

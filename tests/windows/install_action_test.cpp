@@ -1,5 +1,6 @@
 // The install and uninstall actions on real files and the real system.ini, and
-// the start-up failures, with every message box read back and answered.
+// the start-up (the DLL search restricted first, its failures), with every
+// message box read back and answered.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -29,11 +30,15 @@ IMPORT_SLOT(MoveFileA, 8);
 IMPORT_SLOT(DeleteFileA, 4);
 IMPORT_SLOT(GlobalAlloc, 8);
 IMPORT_SLOT(WritePrivateProfileStringA, 16);
+IMPORT_SLOT(FlushFileBuffers, 4);
+IMPORT_SLOT(SystemParametersInfoA, 16);
 IMPORT_SLOT(GetWindowsDirectoryA, 8);
 IMPORT_SLOT(RegisterClassA, 4);
 IMPORT_SLOT(CreateWindowExA, 48);
 IMPORT_SLOT(GetDC, 4);
 IMPORT_SLOT(ExitProcess, 4);
+IMPORT_SLOT(GetVersionExA, 4);
+IMPORT_SLOT(GetProcAddress, 8);
 
 namespace {
 
@@ -61,10 +66,21 @@ size_t DirectoryEntries() {
     return count;
 }
 
+const char Desktop[] = "Control Panel\\Desktop";
+const char Policy[] = "Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop";
+
+// The saver that system.ini names, and " on" or " off" as the user's profile
+// keeps the screen saver's switch.
 std::string ScreensaverSetting() {
-    char value[256] = "";
+    char value[256] = "", active[8] = "";
     GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, "system.ini");
-    return value;
+    HKEY key;
+    DWORD size = sizeof active;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, Desktop, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "ScreenSaveActive", nullptr, nullptr, (BYTE*)active, &size);
+        RegCloseKey(key);
+    }
+    return value + std::string(active == std::string("1") ? " on" : " off");
 }
 
 Boxes ErrorBox(const std::string& Text, const char* Caption = " Error") {
@@ -90,7 +106,9 @@ class Actions : public testing::Test {
   protected:
     void SetUp() override {
         TearDown();
-        WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "before.scr", "system.ini");
+        // As Windows leaves it after "(None)" in the screen saver settings.
+        WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", nullptr, "system.ini");
+        SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_UPDATEINIFILE);
         AssignString(MenuCaptions[1], "Unknown");
         InstallCheckStatus = 0xBAD;
     }
@@ -148,6 +166,22 @@ BOOL WINAPI RefusedDeleteOfOld(LPCSTR Path) {
     return !std::strstr(Path, ".old") && reinterpret_cast<decltype(&DeleteFileA)>(Real)(Path);
 }
 
+// The file calls of an install, or the calls of the start-up, in order, each
+// passed on to the system.
+std::string Calls;
+void* RealFileCalls[12];
+template <int N, typename Result, typename... Arguments> Result WINAPI Noted(Arguments... Values) {
+    static const char* const names[] = {"write ",    "flush ",      "close ",      "move ",
+                                        "move ",     "restricted ", "restricted ", "",
+                                        "start-up ", "start-up ",   "start-up ",   "start-up "};
+    Calls += names[N];
+    return reinterpret_cast<Result(WINAPI*)(Arguments...)>(RealFileCalls[N])(Values...);
+}
+template <int N, typename Result, typename... Arguments>
+void* Noting(Result(WINAPI*)(Arguments...)) {
+    return reinterpret_cast<void*>(&Noted<N, Result, Arguments...>);
+}
+
 // Each row runs on the NT family and as on 95/98/ME, where the old file is
 // moved aside and back instead of replaced in one move.
 TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
@@ -158,36 +192,45 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
     const struct {
         Boxes Shown;
         bool Installs;
-        const char* Setting;                     // SCRNSAVE.EXE afterwards
+        const char* Setting;                     // SCRNSAVE.EXE and the switch afterwards
         void (*Change)(PayloadEntry&) = nullptr; // to the carried entry
         void** Slot = nullptr;                   // pointed at StandIn for the run
         void* StandIn = nullptr;
         int Systems = Both;
         bool KeepsOldCopy = false; // beside the new file, until the next run
     } cases[] = {
-        {Success, true, "Velmora.scr"},
-        {Success, true, "Velmora.scr", [](PayloadEntry& E) { E.CompressedSize = 0; }},
-        {Success, true, "before.scr", [](PayloadEntry& E) { E.Name = "Velmora.txt"; }},
-        {ErrorBox(create), false, "before.scr", nullptr, &CreateFileASlot, Stand(&RefusedCreate)},
-        {ErrorBox(write), false, "before.scr", nullptr, &WriteFileSlot, Stand(&ShortWrite)},
-        {ErrorBox(write), false, "before.scr", nullptr, &CloseHandleSlot, Stand(&FailedClose)},
-        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileExASlot, Failing(&MoveFileExA),
-         Nt},
-        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Failing(&MoveFileA), Nine},
-        {ErrorBox(create), false, "before.scr", nullptr, &MoveFileASlot, Stand(&RefusedMoveOfNew),
-         Nine},
-        {Success, true, "Velmora.scr", nullptr, &DeleteFileASlot, Stand(&RefusedDeleteOfOld), Nine,
-         true},
-        {ErrorBox(inflate + " (-4)"), false, "before.scr", nullptr, &GlobalAllocSlot,
+        {Success, true, "Velmora.scr on"},
+        {Success, true, "Velmora.scr on", [](PayloadEntry& E) { E.CompressedSize = 0; }},
+        {Success, true, " off", [](PayloadEntry& E) { E.Name = "Velmora.txt"; }},
+        {ErrorBox(create), false, " off", nullptr, &CreateFileASlot, Stand(&RefusedCreate)},
+        {ErrorBox(write), false, " off", nullptr, &WriteFileSlot, Stand(&ShortWrite)},
+        {ErrorBox(write), false, " off", nullptr, &CloseHandleSlot, Stand(&FailedClose)},
+        {ErrorBox(write), false, " off", nullptr, &FlushFileBuffersSlot,
+         Failing(&FlushFileBuffers)},
+        {ErrorBox(create), false, " off", nullptr, &MoveFileExASlot, Failing(&MoveFileExA), Nt},
+        {ErrorBox(create), false, " off", nullptr, &MoveFileASlot, Failing(&MoveFileA), Nine},
+        {ErrorBox(create), false, " off", nullptr, &MoveFileASlot, Stand(&RefusedMoveOfNew), Nine},
+        {Success, true, "Velmora.scr on", nullptr, &DeleteFileASlot, Stand(&RefusedDeleteOfOld),
+         Nine, true},
+        {ErrorBox(inflate + " (-4)"), false, " off", nullptr, &GlobalAllocSlot,
          Failing(&GlobalAlloc)},
-        {ErrorBox(inflate + " (-3)"), false, "before.scr", // a stream without its header
+        {ErrorBox(inflate + " (-3)"), false, " off", // a stream without its header
          [](PayloadEntry& E) { E.Data += 2, E.CompressedSize -= 2; }},
-        {ErrorBox(inflate + " (-5)"), false, "before.scr", [](PayloadEntry& E) { E.Size -= 100; }},
-        {ErrorBox(Target + " has wrong size .\r"), false, "before.scr",
+        {ErrorBox(inflate + " (-5)"), false, " off", [](PayloadEntry& E) { E.Size -= 100; }},
+        {ErrorBox(Target + " has wrong size .\r"), false, " off",
          [](PayloadEntry& E) { E.Size += 100; }},
-        {ErrorBox(" Failed to write system.ini"), true, "before.scr", nullptr,
+        {ErrorBox(" Failed to write system.ini"), true, " off", nullptr,
          &WritePrivateProfileStringASlot, Failing(&WritePrivateProfileStringA)},
+        {ErrorBox(" Failed to switch the screen saver on"), true, "Velmora.scr off", nullptr,
+         &SystemParametersInfoASlot, Failing(&SystemParametersInfoA)},
     };
+    void** const noted[] = {&WriteFileSlot, &FlushFileBuffersSlot, &CloseHandleSlot,
+                            &MoveFileExASlot, &MoveFileASlot};
+    void* const notes[] = {Noting<0>(&WriteFile), Noting<1>(&FlushFileBuffers),
+                           Noting<2>(&CloseHandle), Noting<3>(&MoveFileExA), Noting<4>(&MoveFileA)};
+    for (int i = 0; i < 5; ++i) {
+        RealFileCalls[i] = SwapImport(noted[i], notes[i]);
+    }
     for (const int system : {Nt, Nine}) {
         void* const replacingMove =
             system == Nine ? SwapImport(&MoveFileExASlot, Stand(&NoReplacingMove)) : nullptr;
@@ -208,6 +251,7 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
                 }
                 const bool oldCopy = c.KeepsOldCopy && before == Old;
                 const size_t entries = DirectoryEntries() + (c.Installs && before == Absent);
+                Calls.clear();
                 Real = c.Slot ? SwapImport(c.Slot, c.StandIn) : nullptr;
                 const Boxes boxes = Shown(InstallAction);
                 if (c.Slot) {
@@ -218,6 +262,10 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
                 EXPECT_TRUE(now == (c.Installs ? installed : before)) << now.size();
                 EXPECT_EQ(entries + oldCopy, DirectoryEntries()); // and nothing else beside it
                 EXPECT_EQ(c.Setting, ScreensaverSetting());
+                if (c.Installs) { // its data on the disk before it takes the name
+                    EXPECT_EQ(installed.empty() ? "flush close move" : "write flush close move",
+                              Calls.substr(0, Calls.find("move") + 4));
+                }
                 EXPECT_EQ(path, TargetPath);
                 // The menu's state is what the disk holds.
                 EXPECT_EQ(now != Absent, InstallCheckStatus == 0) << InstallCheckStatus;
@@ -234,6 +282,41 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         if (system == Nine) {
             SwapImport(&MoveFileExASlot, replacingMove);
         }
+    }
+    for (int i = 0; i < 5; ++i) {
+        SwapImport(noted[i], RealFileCalls[i]);
+    }
+}
+
+// A policy that decides the screen saver against Velmora is told after the
+// success; one that allows it, or none, is not.
+TEST_F(Actions, InstallSaysWhenThePolicyChoosesTheScreenSaver) {
+    const std::string told = " Screen saver| Your organisation's settings choose the screen saver: "
+                             "Velmora will not start by itself.|OK|information";
+    const struct {
+        const char *Value, *Data;
+        bool Told;
+    } cases[] = {{nullptr, nullptr, false},
+                 {"ScreenSaveActive", "0", true},
+                 {"ScreenSaveActive", "1", false},
+                 {"SCRNSAVE.EXE", "C:\\WINDOWS\\system32\\scrnsave.scr", true},
+                 {"SCRNSAVE.EXE", "C:\\Windows\\VELMORA.SCR", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Value ? c.Value : "no policy");
+        HKEY key;
+        if (c.Value) {
+            ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, Policy, 0, nullptr, 0,
+                                                     KEY_SET_VALUE, nullptr, &key, nullptr));
+            RegSetValueExA(key, c.Value, 0, REG_SZ, (const BYTE*)c.Data, strlen(c.Data) + 1);
+            RegCloseKey(key);
+        }
+        Boxes expected = Success;
+        if (c.Told) {
+            expected.push_back(told);
+        }
+        EXPECT_EQ(expected, Shown(InstallAction));
+        EXPECT_EQ("Velmora.scr on", ScreensaverSetting()); // installed all the same
+        RegDeleteKeyA(HKEY_CURRENT_USER, Policy);
     }
 }
 
@@ -290,9 +373,10 @@ TEST_F(Actions, UninstallAsksAndRemovesOnlyAnInstalledFileOnOk) {
     EXPECT_EQ(0, InstallCheckStatus);
 }
 
-// Start-up failures run in a copy of this program ("--startup-child CASE
-// REPORT"), which injects the failure, runs the start-up steps with its boxes
-// answered, writes them to REPORT and ends with 0 once start-up is through.
+// Start-ups run in a copy of this program ("--startup-child CASE REPORT"),
+// which injects a failure or notes the calls, runs the start-up steps with its
+// boxes answered, writes them and the first call noted to REPORT and ends with
+// 0 once start-up is through.
 const struct {
     const char *Name, *Text;
     void** Slot;
@@ -303,7 +387,22 @@ const struct {
     {"window", "Can not create window", &CreateWindowExASlot, Failing(&CreateWindowExA), 1},
     {"picture", "Not enough memory to show the setup picture", &GlobalAllocSlot,
      Failing(&GlobalAlloc), 1},
-    {"dc", "Can not get DC", &GetDCSlot, Failing(&GetDC), 0}};
+    {"dc", "Can not get DC", &GetDCSlot, Failing(&GetDC), 0},
+    // No box: the DLL search is restricted before any other step of the start-up.
+    {"search", nullptr, nullptr, nullptr, 0}};
+
+// The routines that restrict the DLL search, noted when they are called.
+FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
+    const FARPROC real =
+        reinterpret_cast<decltype(&GetProcAddress)>(RealFileCalls[7])(Module, Name);
+    const bool all = std::string(Name) == "SetDefaultDllDirectories";
+    if (real == nullptr || (!all && std::string(Name) != "SetDllDirectoryA")) {
+        return real;
+    }
+    RealFileCalls[all ? 5 : 6] = reinterpret_cast<void*>(real);
+    return reinterpret_cast<FARPROC>(all ? Noting<5>(static_cast<BOOL(WINAPI*)(DWORD)>(nullptr))
+                                         : Noting<6>(static_cast<BOOL(WINAPI*)(LPCSTR)>(nullptr)));
+}
 
 const char* ReportPath;
 void* RealExitProcess;
@@ -313,14 +412,25 @@ void WINAPI WriteReportAndExit(UINT Code) { // in place of ExitProcess
         for (const std::string& box : StopWatching()) {
             report << box << "\n";
         }
+        report << Calls.substr(0, Calls.find(' ')); // the first call noted
     }
     reinterpret_cast<decltype(&ExitProcess)>(RealExitProcess)(Code);
 }
 
 [[noreturn]] void RunStartupChild(const std::string& Name) {
     for (const auto& c : StartupCases) {
-        if (Name == c.Name) {
+        if (Name == c.Name && c.Slot) {
             SwapImport(c.Slot, c.StandIn);
+        }
+    }
+    if (Name == "search") {
+        void** const slots[] = {&GetVersionExASlot, &GlobalAllocSlot, &RegisterClassASlot,
+                                &CreateWindowExASlot};
+        void* const notes[] = {Noting<8>(&GetVersionExA), Noting<9>(&GlobalAlloc),
+                               Noting<10>(&RegisterClassA), Noting<11>(&CreateWindowExA)};
+        RealFileCalls[7] = SwapImport(&GetProcAddressSlot, Stand(&LookUp));
+        for (int i = 0; i < 4; ++i) {
+            RealFileCalls[8 + i] = SwapImport(slots[i], notes[i]);
         }
     }
     WatchMessageBoxes({IDOK});
@@ -329,7 +439,7 @@ void WINAPI WriteReportAndExit(UINT Code) { // in place of ExitProcess
     ExitProcess(MainWindow != nullptr ? 0 : 3);
 }
 
-TEST(StartupFailures, AreShownAndEndTheProgramUnlessOnlyTheDCIsMissing) {
+TEST(Startup, RestrictsTheDllSearchFirstAndEndsOnFailuresButAMissingDC) {
     for (const auto& c : StartupCases) {
         SCOPED_TRACE(c.Name);
         const std::string report = Self + "." + c.Name + ".txt";
@@ -346,7 +456,8 @@ TEST(StartupFailures, AreShownAndEndTheProgramUnlessOnlyTheDCIsMissing) {
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
         EXPECT_EQ(c.ExitCode, code);
-        EXPECT_EQ(std::string("Error |") + c.Text + "|OK|none\n", Contents(report));
+        EXPECT_EQ(c.Text ? std::string("Error |") + c.Text + "|OK|none\n" : "restricted",
+                  Contents(report));
         DeleteFileA(report.c_str());
     }
 }

@@ -28,6 +28,7 @@ std::string Describe(HWND Box) {
         } else if ((style & WS_VISIBLE) && (style & SS_TYPEMASK) == SS_ICON && shown != 0) {
             icon = shown == LRESULT(LoadIconA(nullptr, IDI_EXCLAMATION)) ? "exclamation"
                    : shown == LRESULT(LoadIconA(nullptr, IDI_QUESTION))  ? "question"
+                   : shown == LRESULT(LoadIconA(nullptr, IDI_ASTERISK))  ? "information"
                                                                          : "other";
         }
     }

@@ -10,7 +10,7 @@
 namespace VelmoraTest {
 
 // Each box as "caption|text|buttons|icon", e.g. " Error|text|OK|exclamation";
-// buttons "OK" or "OK,Cancel", icon "exclamation", "question", "none", "other".
+// buttons "OK" or "OK,Cancel", icon "exclamation", "question", "information", "none", "other".
 typedef std::vector<std::string> Boxes;
 
 // Answers in order: a button id clicked, or a key pressed (PressEnter...);
