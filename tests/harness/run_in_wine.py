@@ -3,7 +3,7 @@
 finished: exit code 0, no premature-exit mark left, and a report in which every test
 the program has ran.
 
-    run_in_wine.py --name NAME [--root DIR] -- program.exe [args...]
+    run_in_wine.py --name NAME -- program.exe [args...]
 """
 
 import argparse
@@ -19,11 +19,8 @@ def main():
     split = sys.argv.index("--")
     parser = argparse.ArgumentParser()
     parser.add_argument("--name", required=True)
-    parser.add_argument("--root", help="output folder (default $VELMORA_TEST_OUTPUT)")
     options = parser.parse_args(sys.argv[1:split])
     program = [os.path.abspath(sys.argv[split + 1])] + sys.argv[split + 2:]
-    if options.root:
-        os.environ["VELMORA_TEST_OUTPUT"] = options.root
     sys.stdout.flush()
     with winehost.WineHost(options.name) as host:
         report = os.path.join(host.workdir, "report.xml")
