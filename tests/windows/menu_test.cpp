@@ -1,8 +1,12 @@
 // The menu window as the installer's start-up makes it: the input loop fed
-// real messages through the window's queue, the main loop's keys, painting.
+// real messages through the window's queue, the main loop's keys, what
+// assistive technology is told, painting in the program's colours and under
+// High Contrast.
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <process.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,11 +14,19 @@
 #include "app/install_location.h"
 #include "data/background_image.h"
 #include "data/payload_table.h"
+#include "import_slot.h"
+#include "message_box_watch.h"
+#include "ui/menu_access.h"
 #include "ui/menu_input.h"
 #include "ui/menu_paint.h"
 #include "ui/menu_window.h"
 
 using namespace Velmora;
+using VelmoraTest::SwapImport;
+
+IMPORT_SLOT(GetProcAddress, 8);
+IMPORT_SLOT(SystemParametersInfoA, 16);
+IMPORT_SLOT(GetSysColor, 4);
 
 namespace {
 
@@ -137,46 +149,279 @@ TEST(MenuKeys, ArrowsMoveAndWrapEscOrALostWindowEndTheProgram) {
     SetEnvironmentVariableA("VELMORA_PROBE_STEP", nullptr);
 }
 
+// clang-format off
+#define REFUSED(Name, ...) HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override { return E_NOTIMPL; }
+// clang-format on
+
+// The annotation service, as strict as the system's: no window, a role that is
+// not a number or no text is refused. What it holds, by property ("name",
+// "role", "description"), an object other than the client area named first.
+struct AnnotationStandIn final : IAccPropServices, IClassFactory {
+    std::map<std::string, std::string> Held;
+    bool Refuses = false; // as where the service cannot be created
+    HRESULT Hold(HWND Window, DWORD Object, DWORD Child, REFGUID Property, std::string Value) {
+        const char* name = Property == PROPID_ACC_NAME          ? "name"
+                           : Property == PROPID_ACC_ROLE        ? "role"
+                           : Property == PROPID_ACC_DESCRIPTION ? "description"
+                                                                : "other";
+        const bool client = LONG(Object) == OBJID_CLIENT && Child == CHILDID_SELF;
+        if (!IsWindow(Window)) {
+            return E_INVALIDARG;
+        }
+        Held[(client ? "" : std::to_string(LONG(Object)) + "/" + std::to_string(Child)) + name] =
+            Value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND Window, DWORD Object, DWORD Child, MSAAPROPID Id,
+                                          VARIANT Value) override {
+        return Value.vt != VT_I4 ? E_INVALIDARG
+                                 : Hold(Window, Object, Child, Id, std::to_string(Value.lVal));
+    }
+    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND Window, DWORD Object, DWORD Child, MSAAPROPID Id,
+                                             LPCWSTR Text) override {
+        return !Text ? E_INVALIDARG
+                     : Hold(Window, Object, Child, Id, {Text, Text + lstrlenW(Text)});
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Id, void** Object) override {
+        *Object = Id == IID_IClassFactory ? static_cast<void*>(static_cast<IClassFactory*>(this))
+                  : Id == IID_IUnknown || Id == IID_IAccPropServices
+                      ? static_cast<IAccPropServices*>(this)
+                      : nullptr;
+        return *Object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return 2; // never destroyed
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return 1;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID Id, void** Object) override {
+        *Object = nullptr;
+        return Refuses ? E_OUTOFMEMORY : QueryInterface(Id, Object);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override {
+        return S_OK;
+    }
+    // clang-format off
+    REFUSED(SetPropValue, const BYTE*, DWORD, MSAAPROPID, VARIANT)
+    REFUSED(SetPropServer, const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope)
+    REFUSED(ClearProps, const BYTE*, DWORD, const MSAAPROPID*, int)
+    REFUSED(SetHwndPropServer, HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope)
+    REFUSED(ClearHwndProps, HWND, DWORD, DWORD, const MSAAPROPID*, int)
+    REFUSED(ComposeHwndIdentityString, HWND, DWORD, DWORD, BYTE**, DWORD*)
+    REFUSED(DecomposeHwndIdentityString, const BYTE*, DWORD, HWND*, DWORD*, DWORD*)
+    REFUSED(SetHmenuProp, HMENU, DWORD, MSAAPROPID, VARIANT) REFUSED(ClearHmenuProps, HMENU, DWORD, const MSAAPROPID*, int)
+    REFUSED(SetHmenuPropStr, HMENU, DWORD, MSAAPROPID, LPCWSTR)
+    REFUSED(SetHmenuPropServer, HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope)
+    REFUSED(ComposeHmenuIdentityString, HMENU, DWORD, BYTE**, DWORD*)
+    REFUSED(DecomposeHmenuIdentityString, const BYTE*, DWORD, HMENU*, DWORD*)
+    // clang-format on
+} Annotations;
+
+// The events of the window's client object, in order, and the test's own mark.
+std::string Events;
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD Event, HWND Window, LONG Object, LONG Child, DWORD,
+                          DWORD) {
+    if (Window == MainWindow && Object == OBJID_CLIENT) {
+        Events += Child != CHILDID_SELF              ? "mark"
+                  : Event == EVENT_OBJECT_FOCUS      ? "focus "
+                  : Event == EVENT_OBJECT_NAMECHANGE ? "name "
+                                                     : "other ";
+    }
+}
+
+// The events told since the last call: they have all come once the test's own
+// mark, told after them, has come.
+std::string TakeEvents() {
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, MainWindow, OBJID_CLIENT, 1);
+    MSG message;
+    for (const DWORD start = GetTickCount();
+         Events.find("mark") == std::string::npos && GetTickCount() - start < 5000;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+    }
+    std::string told;
+    told.swap(Events);
+    return told;
+}
+
+FARPROC WINAPI NoRoutine(HMODULE, LPCSTR) {
+    return nullptr; // as a system without COM's routines or NotifyWinEvent
+}
+
+void RenameFirstEntry() {
+    AssignString(MenuCaptions[1], "  Reinstall ");
+}
+
+TEST(MenuAccess, TheHighlightIsAButtonNamedByItsCaptionAndEveryMoveAndRenameIsTold) {
+    CoInitialize(nullptr);
+    DWORD cookie = 0;
+    RunInput({}); // the pointer off the buttons
+    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_AccPropServices,
+                                          static_cast<IClassFactory*>(&Annotations),
+                                          CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE, nullptr, RecordEvent,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    MenuTableRecord renaming = MenuTable;
+    renaming.Slots[1].Action = RenameFirstEntry;
+    SelectedEntry = 1;
+    StartMenuAccess(MainWindow);
+    // Rows: a key for the main loop, else a move of the pointer (and a click);
+    // then the name the client object carries and the events told.
+    const struct {
+        uint16_t Key;
+        int X, Y;
+        const char *Name, *Told;
+    } rows[] = {
+        {0, 300, 300, "Install", "focus mark"}, // the first wait after the start
+        {VK_DOWN, 300, 300, "Uninstall", "focus mark"},
+        {VK_UP, 300, 300, "Install", "focus mark"},
+        {VK_UP, 300, 300, "Exit", "focus mark"},
+        {0, 72, 45, "Install", "focus mark"},
+        {0, 80, 50, "Install", "mark"}, // within the same button
+        {0, 72, 75, "Install", "mark"}, // off the buttons
+        {0, 72, 100, "Uninstall", "focus mark"},
+        {VK_LBUTTON, 72, 45, "Reinstall", "focus name mark"}, // a click renames it
+    };
+    for (const auto& row : rows) {
+        HandleMenuKey(row.Key);
+        std::vector<Step> steps = {{WM_MOUSEMOVE, row.X, row.Y}};
+        if (row.Key == VK_LBUTTON) {
+            steps.insert(steps.end(), {{WM_LBUTTONDOWN, row.X, row.Y}, {WM_LBUTTONUP}});
+        }
+        RunInput(steps, EntryCount, row.Key == VK_LBUTTON ? renaming : MenuTable);
+        EXPECT_EQ(row.Told, TakeEvents()) << row.Name;
+        EXPECT_EQ(
+            (std::map<std::string, std::string>{{"description", Annotations.Held["description"]},
+                                                {"name", row.Name},
+                                                {"role", std::to_string(ROLE_SYSTEM_PUSHBUTTON)}}),
+            Annotations.Held);
+    }
+    for (const char* word : {"Up", "Down", "Enter", "Esc"}) {
+        EXPECT_NE(std::string::npos, Annotations.Held["description"].find(word)) << word;
+    }
+    // Without the service nothing is annotated, yet the system hears of the
+    // highlight; where neither is looked up, nothing happens at all.
+    AssignString(MenuCaptions[1], "Install");
+    for (const bool old : {false, true}) {
+        Annotations.Refuses = !old;
+        Annotations.Held.clear();
+        void* real = SwapImport(&GetProcAddressSlot,
+                                old ? reinterpret_cast<void*>(&NoRoutine) : GetProcAddressSlot);
+        StartMenuAccess(MainWindow);
+        SwapImport(&GetProcAddressSlot, real);
+        HandleMenuKey(VK_DOWN);
+        RunInput({}, EntryCount, MenuTable);
+        EXPECT_EQ(old ? "mark" : "focus mark", TakeEvents());
+        EXPECT_TRUE(Annotations.Held.empty());
+    }
+    Annotations.Refuses = false;
+    UnhookWinEvent(hook);
+    CoRevokeClassObject(cookie);
+}
+
 // What the picture has at a point of the client area.
 COLORREF Picture(int X, int Y) {
     const uint8_t* pixel = BackgroundImage.Pixels + (Y * BackgroundImage.Width + X) * 4;
     return RGB(pixel[2], pixel[1], pixel[0]);
 }
 
+// The system's colours as the test sets them, answered with High Contrast on
+// or off as the system answers (the structure's size checked).
+const std::map<int, COLORREF> SystemColours = {
+    {COLOR_BTNFACE, RGB(0, 96, 0)},    {COLOR_BTNTEXT, RGB(255, 255, 0)},
+    {COLOR_HIGHLIGHT, RGB(0, 0, 160)}, {COLOR_HIGHLIGHTTEXT, RGB(255, 128, 0)},
+    {COLOR_WINDOW, RGB(48, 48, 48)},   {COLOR_WINDOWTEXT, RGB(0, 255, 255)}};
+bool HighContrast;
+decltype(&SystemParametersInfoA) RealParameters;
+decltype(&GetSysColor) RealColour;
+
+BOOL WINAPI AnswerParameters(UINT Action, UINT Size, void* Data, UINT Flags) {
+    HIGHCONTRASTA* contrast = static_cast<HIGHCONTRASTA*>(Data);
+    if (Action != SPI_GETHIGHCONTRAST) {
+        return RealParameters(Action, Size, Data, Flags);
+    } else if (!contrast || Size != sizeof *contrast || contrast->cbSize != sizeof *contrast) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    contrast->dwFlags = HCF_AVAILABLE | (HighContrast ? HCF_HIGHCONTRASTON : 0);
+    return TRUE;
+}
+DWORD WINAPI AnswerColour(int Index) {
+    return SystemColours.count(Index) ? SystemColours.at(Index) : RealColour(Index);
+}
+
 // The window is blotted out, then a repaint of all of it is asked for from
-// outside, as when another window has covered it.
-TEST(MenuPaint, ARepaintFromOutsideShowsThePictureAndTheTitleWithItsShadow) {
+// outside, as when another window has covered it; High Contrast off, then on.
+TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursUnderHighContrast) {
+    RealParameters = reinterpret_cast<decltype(RealParameters)>(
+        SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(&AnswerParameters)));
+    RealColour = reinterpret_cast<decltype(RealColour)>(
+        SwapImport(&GetSysColorSlot, reinterpret_cast<void*>(&AnswerColour)));
+    SelectedEntry = 2;
     RECT client;
     GetClientRect(MainWindow, &client);
-    PatBlt(WindowDC, 0, 0, 600, 450, BLACKNESS);
-    GdiFlush();
-    InvalidateRect(MainWindow, nullptr, TRUE);
-    const UINT_PTR timer = SetTimer(MainWindow, 0x5EED, 100, Watchdog); // after the repaint
-    WaitMenuInput(MainWindow, EntryCount, MenuTable);
-    KillTimer(MainWindow, timer);
-    GdiFlush();
-    // The picture, one to one where neither a button nor the title lies.
-    for (POINT at : {POINT{300, 200}, POINT{589, 3}, POINT{3, 420}, POINT{120, 100}}) {
-        EXPECT_EQ(Picture(at.x, at.y), GetPixel(WindowDC, at.x, at.y)) << at.x << "," << at.y;
-    }
-    // The title, ivory, in its place in the lower right; its dark red shadow one
-    // pixel to the right of and below it. Nothing else there differs from the picture.
-    int title = 0, shadow = 0, elsewhere = 0, unshadowed = 0;
-    for (int y = 300; y < client.bottom; ++y) {
-        for (int x = 300; x < client.right; ++x) {
-            const COLORREF colour = GetPixel(WindowDC, x, y);
-            const bool inside = x >= 434 && x <= 585 && y >= 391 && y <= 442;
-            title += inside && colour == RGB(255, 255, 240);
-            shadow += inside && colour == RGB(64, 0, 0);
-            unshadowed +=
-                colour == RGB(64, 0, 0) && GetPixel(WindowDC, x - 1, y - 1) != RGB(255, 255, 240);
-            elsewhere += !inside && colour != Picture(x, y);
+    for (const bool contrast : {false, true}) {
+        SCOPED_TRACE(contrast ? "High Contrast" : "the program's colours");
+        HighContrast = contrast;
+        PatBlt(WindowDC, 0, 0, 600, 450, BLACKNESS);
+        GdiFlush();
+        InvalidateRect(MainWindow, nullptr, TRUE);
+        const UINT_PTR timer = SetTimer(MainWindow, 0x5EED, 100, Watchdog); // after the repaint
+        WaitMenuInput(MainWindow, EntryCount, MenuTable);
+        KillTimer(MainWindow, timer);
+        GdiFlush();
+        // The picture, one to one where neither a button nor the title lies.
+        for (POINT at : {POINT{300, 200}, POINT{589, 3}, POINT{3, 420}, POINT{120, 100}}) {
+            EXPECT_EQ(Picture(at.x, at.y), GetPixel(WindowDC, at.x, at.y)) << at.x << "," << at.y;
+        }
+        // The title in its place in the lower right: ivory with a dark red shadow one
+        // pixel to the right of and below it, or the window text colour on a plain
+        // band. Nothing else there differs from the picture.
+        const COLORREF text = contrast ? SystemColours.at(COLOR_WINDOWTEXT) : RGB(255, 255, 240);
+        int title = 0, shadow = 0, elsewhere = 0, unshadowed = 0, band = 0;
+        for (int y = 300; y < client.bottom; ++y) {
+            for (int x = 300; x < client.right; ++x) {
+                const COLORREF colour = GetPixel(WindowDC, x, y);
+                const bool inside = x >= 434 && x <= 585 && y >= 391 && y <= 442;
+                title += inside && colour == text;
+                shadow += inside && colour == RGB(64, 0, 0);
+                band += inside && colour == SystemColours.at(COLOR_WINDOW);
+                unshadowed += colour == RGB(64, 0, 0) && GetPixel(WindowDC, x - 1, y - 1) != text;
+                elsewhere += !inside && colour != Picture(x, y);
+            }
+        }
+        EXPECT_GT(title, 100);
+        EXPECT_EQ(contrast ? 0 : 50, std::min(shadow, 50));
+        EXPECT_EQ(contrast, band > 151 * 51 / 2); // the text is smoothed
+        EXPECT_EQ(0, unshadowed);
+        EXPECT_EQ(0, elsewhere);
+        // The buttons, entry 2 highlighted: fill, frame, caption.
+        for (int entry = 1, top = 30; entry <= 3; ++entry, top += 60) {
+            const bool lit = entry == 2;
+            const COLORREF fill = !contrast
+                                      ? (lit ? RGB(176, 176, 240) : RGB(32, 32, 117))
+                                      : SystemColours.at(lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+            const COLORREF caption =
+                !contrast ? (lit ? RGB(255, 255, 255) : RGB(221, 221, 238))
+                          : SystemColours.at(lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
+            EXPECT_EQ(fill, GetPixel(WindowDC, 38, top + 15)) << entry;
+            EXPECT_EQ(contrast ? SystemColours.at(COLOR_BTNTEXT) : 0,
+                      GetPixel(WindowDC, 35, top + 15));
+            int letters = 0;
+            for (int y = top + 5; y < top + 25; ++y) {
+                for (int x = 36; x < 109; ++x) {
+                    letters += GetPixel(WindowDC, x, y) == caption;
+                }
+            }
+            EXPECT_GT(letters, 15) << entry;
         }
     }
-    EXPECT_GT(title, 100);
-    EXPECT_GT(shadow, 50);
-    EXPECT_EQ(0, unshadowed);
-    EXPECT_EQ(0, elsewhere);
+    SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(RealParameters));
+    SwapImport(&GetSysColorSlot, reinterpret_cast<void*>(RealColour));
 }
 
 } // namespace
