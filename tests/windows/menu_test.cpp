@@ -332,29 +332,25 @@ TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursU
         WaitMenuInput(MainWindow, EntryCount, MenuTable);
         KillTimer(MainWindow, timer);
         GdiFlush();
-        // The picture, one to one where neither a button nor the title lies.
-        for (POINT at : {POINT{300, 200}, POINT{589, 3}, POINT{3, 420}, POINT{120, 100}}) {
-            EXPECT_EQ(Picture(at.x, at.y), GetPixel(WindowDC, at.x, at.y)) << at.x << "," << at.y;
-        }
-        // The title in its place in the lower right: ivory with a dark red shadow
-        // one pixel to the right of and below it, or the window text colour on a
-        // plain band (the text smoothed). Nothing else there differs from the picture.
-        const COLORREF text = colour(COLOR_WINDOWTEXT, RGB(255, 255, 240));
-        int title = 0, shadow = 0, elsewhere = 0, unshadowed = 0, band = 0;
-        for (int y = 300; y < client.bottom; ++y) {
-            for (int x = 300; x < client.right; ++x) {
+        // The picture, one to one but for the buttons and the title. The title in its
+        // place in the lower right: ivory with a dark red shadow one pixel to the right
+        // of and below it, or the window text colour on a plain band (the text smoothed).
+        const COLORREF text = colour(COLOR_WINDOWTEXT, RGB(255, 255, 240)), shadow = RGB(64, 0, 0);
+        std::map<COLORREF, int> title; // the colours in the title's place
+        int elsewhere = 0, unshadowed = 0;
+        for (int y = 0; y < client.bottom; ++y) {
+            for (int x = 0; x < client.right; ++x) {
                 const COLORREF pixel = GetPixel(WindowDC, x, y);
                 const bool inside = x >= 434 && x <= 585 && y >= 391 && y <= 442;
-                title += inside && pixel == text;
-                shadow += inside && pixel == RGB(64, 0, 0);
-                band += inside && pixel == SystemColours.at(COLOR_WINDOW);
-                unshadowed += pixel == RGB(64, 0, 0) && GetPixel(WindowDC, x - 1, y - 1) != text;
-                elsewhere += !inside && pixel != Picture(x, y);
+                title[pixel] += inside;
+                unshadowed += pixel == shadow && GetPixel(WindowDC, x - 1, y - 1) != text;
+                elsewhere += !inside && !(x >= 35 && x <= 110 && y >= 30 && y <= 180) &&
+                             pixel != Picture(x, y);
             }
         }
-        EXPECT_GT(title, 100);
-        EXPECT_EQ(contrast ? 0 : 50, std::min(shadow, 50));
-        EXPECT_EQ(contrast, band > 151 * 51 / 2);
+        EXPECT_GT(title[text], 100);
+        EXPECT_EQ(contrast ? 0 : 50, std::min(title[shadow], 50));
+        EXPECT_EQ(contrast, title[SystemColours.at(COLOR_WINDOW)] > 151 * 51 / 2);
         EXPECT_EQ(0, unshadowed + elsewhere);
         // The buttons, entry 2 highlighted: fill, frame, caption.
         for (int entry = 1, top = 30; entry <= 3; ++entry, top += 60) {
