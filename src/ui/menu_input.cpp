@@ -1,6 +1,7 @@
 #include "ui/menu_input.h"
 
 #include "app/exit_action.h"
+#include "ui/menu_access.h"
 #include "ui/menu_paint.h"
 
 namespace Velmora {
@@ -42,6 +43,9 @@ uint16_t WaitMenuInput(HWND Window, uint16_t Count, MenuTableRecord Table) {
         default:
             break;
         }
+        // Whatever moved the highlight or renamed it (a key before this call, a
+        // hover, an action) is told before the next wait.
+        AnnounceMenu();
 
         const BOOL fetched = GetMessageA(&InputMessage, Window, 0, 0);
         if (fetched == 0 || fetched == -1) {

@@ -3,11 +3,13 @@ Windows GUI programs for their machine that need only Windows' own DLLs (no C
 runtime DLL), ask for ASLR and DEP, have no section both writable and executable;
 their manifests, as Windows reads them, have the installer ask for administrator
 rights (it writes into the Windows directory) and the screensaver draw in device
-pixels on every monitor. The i686 programs, the ones shipped, import only
+pixels on every monitor; the installer's icon group holds every size Windows asks
+for. The i686 programs, the ones shipped, import only
 routines that Windows 95 and NT 4.0 have (tests/release/imports.txt), and say
 they run on Windows 4.0."""
 
 import os
+import struct
 import unittest
 import xml.etree.ElementTree as ElementTree
 
@@ -46,7 +48,8 @@ class ShippedExecutables(unittest.TestCase):
     def test_manifests(self):
         """The application manifest is resource 1 of type 24; Windows takes an
         element only in its own namespace. The installer's fixed 600 x 450
-        picture is left for Windows to enlarge on a high-DPI screen."""
+        picture is left for Windows to enlarge on a high-DPI screen, its GDI drawing
+        made sharp meanwhile."""
         asm, smi = "{urn:schemas-microsoft-com:asm.v3}", "{http://schemas.microsoft.com/SMI/"
         compat = "{urn:schemas-microsoft-com:compatibility.v1}"
         settings = f"{asm}application/{asm}windowsSettings/{smi}"
@@ -54,6 +57,7 @@ class ShippedExecutables(unittest.TestCase):
                           f"{asm}requestedExecutionLevel",
                  "dpiAware": settings + "2005/WindowsSettings}dpiAware",
                  "dpiAwareness": settings + "2016/WindowsSettings}dpiAwareness",
+                 "gdiScaling": settings + "2017/WindowsSettings}gdiScaling",
                  "supportedOS": f"{compat}compatibility/{compat}application/{compat}supportedOS"}
         seen = {}
         for variable, _ in FILES:
@@ -72,7 +76,33 @@ class ShippedExecutables(unittest.TestCase):
             self.assertEqual({"level": ["asInvoker" if saver else "requireAdministrator"],
                               "dpiAware": ["true/pm"] if saver else [],
                               "dpiAwareness": ["PerMonitorV2, PerMonitor"] if saver else [],
+                              "gdiScaling": [] if saver else ["true"],
                               "supportedOS": systems}, manifest, variable)
+
+    def test_icon_group(self):
+        """SETUP_ICO as Windows reads it to choose an image: each entry of the group
+        (size, bits, colours; width 0 is 256) and the image it names."""
+        pe = pefile.PE(os.environ["VELMORA_EXE_I686"])
+
+        def resource(kind, name):
+            kinds = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == kind)
+            (language,) = next(e for e in kinds.directory.entries
+                                if name in (e.id, str(e.name))).directory.entries
+            return pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
+        group, seen = resource(14, "SETUP_ICO"), []
+        for at in range(6, 6 + 14 * struct.unpack_from("<H", group, 4)[0], 14):
+            width, _, colours, _, _, bits, size, image_id = struct.unpack_from("<BBBBHHIH", group, at)
+            image = resource(3, image_id)
+            if image.startswith(b"\x89PNG\r\n\x1a\n"):  # the size and RGBA (colour type 6)
+                kind = "PNG %dx%d %d,%d" % struct.unpack_from(">IIBB", image, 16)
+            else:  # its own size and bits; alpha with smooth edges: values between 0 and 255
+                _, w, h, _, depth = struct.unpack_from("<IiiHH", image)
+                alphas = set(image[40 + 3:40 + w * w * 4:4]) if depth == 32 else set()
+                kind = f"{w}x{h // 2} {depth}" + (" alpha" if len(alphas) > 2 else "")
+            seen.append((width or 256, bits, colours, size == len(image), kind))
+        self.assertEqual([(256, 32, 0, True, "PNG 256x256 8,6")]
+                         + [(n, 32, 0, True, f"{n}x{n} 32 alpha") for n in (48, 32, 24, 16)]
+                         + [(n, 4, 16, True, f"{n}x{n} 4") for n in (32, 16)], seen)
 
     def test_i686_programs_start_on_windows_95_and_nt_4(self):
         allowed = {}

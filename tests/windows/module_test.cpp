@@ -48,20 +48,13 @@ struct RecordingLink final : IShellLinkA, IPersistFile, IShellLinkDataList, ICla
     ULONG References = 0;
     int Saves = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Id, void** Object) override {
-        *Object = nullptr;
-        if (IsEqualIID(Id, IID_IUnknown) || IsEqualIID(Id, IID_IShellLinkA)) {
-            *Object = static_cast<IShellLinkA*>(this);
-        } else if (IsEqualIID(Id, IID_IClassFactory)) {
-            *Object = static_cast<IClassFactory*>(this);
-        } else if (IsEqualIID(Id, IID_IPersistFile)) {
-            *Object = static_cast<IPersistFile*>(this);
-        } else if (IsEqualIID(Id, IID_IShellLinkDataList) && !Answers.NoDataList) {
-            *Object = static_cast<IShellLinkDataList*>(this);
-        }
+        IShellLinkDataList* const list = Answers.NoDataList ? nullptr : this;
+        *Object = Id == IID_IUnknown || Id == IID_IShellLinkA ? static_cast<IShellLinkA*>(this)
+                  : Id == IID_IClassFactory                   ? static_cast<IClassFactory*>(this)
+                  : Id == IID_IPersistFile                    ? static_cast<IPersistFile*>(this)
+                  : Id == IID_IShellLinkDataList              ? static_cast<void*>(list)
+                                                              : nullptr;
         return *Object == nullptr ? E_NOINTERFACE : (AddRef(), S_OK);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return ++References;
     }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --References;
@@ -74,9 +67,6 @@ struct RecordingLink final : IShellLinkA, IPersistFile, IShellLinkDataList, ICla
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID Id, void** Object) override {
         Call("create");
         return Answers.Refuses ? E_OUTOFMEMORY : (new RecordingLink)->QueryInterface(Id, Object);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override {
-        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetIconLocation(LPCSTR File, int Index) override {
         return Call(std::string("SetIconLocation(") + File + "," + std::to_string(Index) + ")");
@@ -103,6 +93,8 @@ struct RecordingLink final : IShellLinkA, IPersistFile, IShellLinkDataList, ICla
                     E_NOTIMPL);
     }
     // clang-format off
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++References; }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
     LOGGED(SetPath, S_OK) LOGGED(SetArguments, S_OK) LOGGED(SetWorkingDirectory, S_OK)
     LOGGED(SetDescription, E_FAIL) // the routine goes on whatever a setter answers
     UNEXPECTED(GetPath, LPSTR, int, WIN32_FIND_DATAA*, DWORD) UNEXPECTED(GetIDList, LPITEMIDLIST*)
