@@ -8,11 +8,7 @@ typedef BOOL(WINAPI* UnregisterPowerRoutine)(HANDLE);
 
 // The display's state: on, off or dimmed, from Windows 8 on; on or off on
 // Vista and 7. Later systems tell both, in agreement.
-static const GUID ConsoleDisplayState = {
-    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
-static const GUID MonitorPowerOn = {
-    0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
-static const GUID* const DisplaySettings[] = {&ConsoleDisplayState, &MonitorPowerOn};
+static const GUID* const DisplaySettings[] = {&GUID_CONSOLE_DISPLAY_STATE, &GUID_MONITOR_POWER_ON};
 static HANDLE DisplayNotes[2];
 
 // user32 is loaded: the programs import from it.
