@@ -1,19 +1,13 @@
 // The screensaver's windows run in this process, the system answering at
-// import slots as each Windows does: minutes of frames through the window's
-// own timers on monitors of several sizes, against fresh paints of the same
-// moments, as the desk changes; the display turned off and on; the input
-// that ends it and the password of 95, 98 and ME; /a; the preview.
+// import slots as each Windows does: its frames on several monitors against
+// fresh paints, the display off, the input that ends it, the 9x password.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "import_slot.h"
 #include "message_box_watch.h"
-#include "saver_password.h"
 #include "saver_scene.h"
 #include "saver_scene_state.h"
 #include "saver_window.h"
@@ -41,9 +35,8 @@ IMPORT_SLOT(DeleteDC, 4);
 
 namespace {
 
-// A routine answered by another, through its import slot, while one of these
-// lives (Sign not 0: the system's, counting what it made, Sign each); Real
-// is the system's.
+// A routine answered by another through its import slot while this lives (by
+// default the system's, counting Sign for each object made); Real: the system's.
 int Live; // GDI objects made less those deleted
 template <void** Slot, int Sign, typename Routine> struct StandIn;
 template <void** Slot, int Sign, typename Result, typename... Arguments>
@@ -55,30 +48,21 @@ struct StandIn<Slot, Sign, Result(WINAPI*)(Arguments...)> {
         Live += result ? Sign : 0;
         return result;
     }
-    explicit StandIn(Routine By = &Counted) {
+    StandIn(Routine By = &Counted) {
         Real = Routine(SwapImport(Slot, reinterpret_cast<void*>(By)));
     }
     ~StandIn() {
         SwapImport(Slot, reinterpret_cast<void*>(Real));
     }
 };
-#define STAND_IN(Name, ...)                                                                        \
-    const StandIn<&Name##Slot, 0, decltype(&Name)> Name##StandIn {                                 \
-        __VA_ARGS__                                                                                \
-    }
-#define COUNTED(Name, Sign) const StandIn<&Name##Slot, Sign, decltype(&Name)> Name##Count
+#define STAND_IN(Name, By) const StandIn<&Name##Slot, 0, decltype(&Name)> Name##StandIn = By
+#define COUNTED(Name, Sign) StandIn<&Name##Slot, Sign, decltype(&Name)>
 #define REAL(Name) StandIn<&Name##Slot, 0, decltype(&Name)>::Real
-struct CountObjects {
-    COUNTED(CreateSolidBrush, 1);
-    COUNTED(CreatePen, 1);
-    COUNTED(CreateCompatibleDC, 1);
-    COUNTED(CreateDIBSection, 1);
-    COUNTED(CreateRectRgn, 1);
-    COUNTED(CreateEllipticRgn, 1);
-    COUNTED(CreatePolygonRgn, 1);
-    COUNTED(DeleteObject, -1);
-    COUNTED(DeleteDC, -1);
-};
+typedef std::tuple<COUNTED(CreateSolidBrush, 1), COUNTED(CreatePen, 1),
+                   COUNTED(CreateCompatibleDC, 1), COUNTED(CreateDIBSection, 1),
+                   COUNTED(CreateRectRgn, 1), COUNTED(CreateEllipticRgn, 1),
+                   COUNTED(CreatePolygonRgn, 1), COUNTED(DeleteObject, -1), COUNTED(DeleteDC, -1)>
+    CountObjects;
 
 // A picture standing in for the saver's window: while Shown, the device
 // contexts the saver takes for its frames draw here.
@@ -104,11 +88,10 @@ struct Canvas {
 HDC Shown;
 int DcsOut; // taken and not given back
 
-// The system as it answers the saver: which Windows (GetVersionExA as strict
-// about the structure's size as each is), its clock, its monitors (the first
-// the main one; 95 and NT 4.0, Old, tell of no virtual screen nor monitors,
-// nor of the display's state), the lookups of password.cpl and mpr.dll, the
-// window and the pictures it makes.
+// The system as the saver asks it: which Windows (GetVersionExA as strict about
+// the size as each), the clock, the monitors (the first the main one; 95 and
+// NT 4.0, Old, know no virtual screen, monitors nor display state), the
+// lookups, password.cpl, the window and the pictures it makes.
 const DWORD Nine = VER_PLATFORM_WIN32_WINDOWS, Nt = VER_PLATFORM_WIN32_NT;
 DWORD Platform, Clock;
 bool Old, NoPasswordCpl, NoWindow, NoPictures;
@@ -141,10 +124,6 @@ BOOL WINAPI EnumerateDesk(HDC, LPCRECT, MONITORENUMPROC Take, LPARAM Data) {
 HANDLE WINAPI Watch(HANDLE, LPCGUID Setting, DWORD) {
     Notes.push_back(std::to_string(Setting->Data1));
     return HANDLE(Notes.size());
-}
-BOOL WINAPI StopWatch(HANDLE Note) {
-    Notes.push_back("stop " + std::to_string(uintptr_t(Note)));
-    return TRUE;
 }
 BOOL WINAPI PoseAs(LPOSVERSIONINFOA Info) {
     const bool nt = Platform == Nt;
@@ -179,11 +158,10 @@ template <typename Routine> FARPROC Address(Routine* Of, bool There = true) {
 }
 FARPROC WINAPI FindStandIn(HMODULE Module, LPCSTR Name) {
     const std::string name = reinterpret_cast<uintptr_t>(Name) > 0xFFFF ? Name : "";
-    return name == "VerifyScreenSavePwd"                  ? Address(&Verify)
-           : name == "EnumDisplayMonitors"                ? Address(&EnumerateDesk, !Old)
-           : name == "RegisterPowerSettingNotification"   ? Address(&Watch, !Old)
-           : name == "UnregisterPowerSettingNotification" ? Address(&StopWatch, !Old)
-                                                          : REAL(GetProcAddress)(Module, Name);
+    return name == "VerifyScreenSavePwd"                ? Address(&Verify)
+           : name == "EnumDisplayMonitors"              ? Address(&EnumerateDesk, !Old)
+           : name == "RegisterPowerSettingNotification" ? Address(&Watch, !Old)
+                                                        : REAL(GetProcAddress)(Module, Name);
 }
 DWORD WINAPI Now() {
     return Clock;
@@ -251,9 +229,8 @@ bool Close(HWND Saver) {
     return PostMessageA(Saver, WM_CLOSE, 0, 0);
 }
 
-// The desk's monitors as fresh scenes with the saver's clouds and shooting
-// stars paint them at a moment, in a picture of the virtual screen (each
-// scene made anew in a spare slot, and freed).
+// The monitors as fresh scenes of the saver's variety paint them at a moment
+// on a picture of the virtual screen (made anew in spare slots, then freed).
 std::vector<uint32_t> PaintAfresh(DWORD Moment) {
     const RECT box = Box();
     const Canvas fresh{box.right - box.left, box.bottom - box.top};
@@ -285,19 +262,14 @@ std::string Difference(const std::vector<uint32_t>& A, const std::vector<uint32_
                             std::to_string(first % Width) + "," + std::to_string(first / Width);
 }
 
-// Full screen, each monitor shows a whole scene laid out for its own size,
-// and nothing shows where no monitor is: over four minutes of frames driven
-// by the window's timers (the sky's half a frame before the water's), the
-// window, sent only what changed, shows each 30 s what fresh paints of that
-// moment show, and something else each time; every device context taken is
-// given back, and the scenes keep their GDI objects, giving all back at the
-// end. Three monitors: the main one 1920 x 1080, one in portrait, one left of
-// and above it; half way a display change makes the main one smaller and
-// takes the portrait one away. 95 and NT 4.0 answer 0 for the virtual screen
-// and tell of no monitor; there the screen shrinks. Then told that the
-// display is off, the saver stops its frames; dimmed or on again, it asks
-// for a whole fresh paint and goes on. It asks to be told (both settings,
-// Vista on) and lets go at the end.
+// Over four minutes of frames through the window's timers (the sky half a frame
+// before the water), the window, sent what changed, shows each 30 s a whole
+// scene per monitor, as fresh paints of the moment: a main one 1920 x 1080, one
+// in portrait, one above and left of it; half way the main one shrinks and the
+// portrait one goes. Device contexts are given back, the GDI objects kept,
+// then all given back. On 95 and NT 4.0 (no virtual screen) the one screen
+// shrinks. Told the display is off (both settings are asked for), the timers
+// stop; dimmed or on, a whole paint is asked for and they go on.
 TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
     const std::vector<RECT> desks[2][2] = {
         {{{0, 0, 1920, 1080}, {-1280, -300, 0, 724}, {1920, -200, 2820, 1900}},
@@ -364,25 +336,17 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
         count.reset();
         EXPECT_EQ(0, Live);
         const std::vector<std::string> notes = {std::to_string(console.Data1),
-                                                std::to_string(monitor.Data1), "stop 1", "stop 2"};
+                                                std::to_string(monitor.Data1)};
         EXPECT_EQ(old ? std::vector<std::string>() : notes, Notes);
     }
 }
 
-// A window of the display settings or of another program.
-HWND PlainWindow(int Left, int Top, int Width, int Height) {
-    const WNDCLASSA plain = {0,       DefWindowProcA, 0,       0,       nullptr,
-                             nullptr, nullptr,        nullptr, nullptr, "SaverTestPlain"};
-    RegisterClassA(&plain);
-    return CreateWindowExA(0, "SaverTestPlain", "", WS_POPUP | WS_VISIBLE, Left, Top, Width, Height,
-                           nullptr, nullptr, nullptr, nullptr);
-}
-
-// The preview draws in its parent, ends with it and with nothing else (a
-// pointer passing over the settings).
+// The preview draws in its parent and ends with it, not on input.
 TEST(SaverWindow, PreviewDrawsInItsParentAndEndsWithIt) {
     const System system(Nt, false);
-    HWND parent = PlainWindow(40, 30, 152, 114), child = nullptr;
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 40, 30, 152, 114, nullptr,
+                                  nullptr, nullptr, nullptr),
+         child = nullptr;
     std::set<COLORREF> colours; // seen at 19 x 14 points of its client area
     RECT area = {};
     const auto input = [&](HWND) {
@@ -416,15 +380,13 @@ bool TaskSwitchingLocked() {
     return SystemParametersInfoA(0x0072, 0, &running, 0) && running; // SPI_GETSCREENSAVERRUNNING
 }
 
-// A key, a click, a lost activation, a close (a message or the system menu's)
-// or a pointer moved further than a hand resting on the mouse moves it ends
-// the saver. With "Password protected" ticked (a number of either type), 95,
-// 98 and ME leave the password to the saver: once its window is made it
-// locks task switching while it runs, and such input asks the system's box
-// first (once while it is open); refused, it runs on with the pointer hidden,
-// resting where the box left it. Where the box cannot be had, or on the NT
-// family, which asks itself, nothing is asked or locked; nor where no window
-// can be made. Without memory for its pictures it runs on without them.
+// A key, a click, a lost activation, a close or a pointer moved further than a
+// resting hand moves it ends the saver. With "Password protected" ticked (a
+// number of either type) 95, 98 and ME leave the password to it: once its
+// window is made it locks task switching, and such input asks the system's box
+// (once while open); refused, it runs on, the pointer hidden and resting where
+// the box left it. Not on the NT family, nor without the box or a window.
+// Without memory for its pictures it runs on without them.
 TEST(SaverInput, EndsItOnceThePasswordIsGivenWhereOnlyTheSaverAsksForIt) {
     struct Input {
         UINT Message;
@@ -438,12 +400,7 @@ TEST(SaverInput, EndsItOnceThePasswordIsGivenWhereOnlyTheSaverAsksForIt) {
         std::vector<Input> Inputs; // the last ends it
         size_t Asked;
     } cases[] = {
-        {Nt,
-         REG_DWORD,
-         1,
-         nullptr,
-         {{move}, {move, 4}, {move, 0, -4}, {move, -3, 4}, {move, 20}},
-         0},
+        {Nt, REG_DWORD, 1, nullptr, {{move}, {move, 4, -4}, {move, -4, 3}, {move, 20}}, 0},
         {Nt, REG_DWORD, -1, &NoPictures, {{move}, {move, 0, -20}}, 0},
         {Nt, REG_DWORD, 1, nullptr, {{lost}}, 0},
         {Nine, REG_DWORD, 1, nullptr, {{move}, {key}, {move, 40}, {lost}}, 2},
