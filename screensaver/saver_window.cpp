@@ -174,10 +174,8 @@ static bool EndsSaver(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
     case WM_ACTIVATEAPP:
         return WParam == FALSE;
-    case WM_CLOSE:
+    case WM_CLOSE: // also what the system menu's Close sends
         return true;
-    case WM_SYSCOMMAND:
-        return (WParam & 0xFFF0) == SC_CLOSE;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
@@ -323,6 +321,7 @@ int RunFullScreenSaver() {
 
 int RunPreviewSaver(HWND Parent) {
     Previewing = true;
+    Ending = false;
     Dark = false;
     PreviewParent = Parent;
     StartTick = GetTickCount();

@@ -434,6 +434,9 @@ TEST(SaverInput, EndsItOnceThePasswordIsGivenWhereOnlyTheSaverAsksForIt) {
             });
         }
         EXPECT_EQ(c.Fails == &NoWindow ? 1 : 0, RunPhases(RunFullScreenSaver, phases));
+        UseSaverScene(0); // pictures that cannot be made, noticed
+        EXPECT_NE(c.Fails == &NoPictures, PrepareSaverScene(nullptr, {0, 0, 640, 480}));
+        FreeSaverScenes();
         EXPECT_EQ(c.Inputs.size(), Phase);
         EXPECT_EQ(std::vector<std::string>(c.Asked, "verify saver pointer"), Calls);
         EXPECT_EQ(c.Asked > 0, locked);
