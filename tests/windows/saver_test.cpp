@@ -126,13 +126,10 @@ HANDLE WINAPI Watch(HANDLE, LPCGUID Setting, DWORD) {
     return HANDLE(Notes.size());
 }
 BOOL WINAPI PoseAs(LPOSVERSIONINFOA Info) {
-    const bool nt = Platform == Nt;
     const DWORD size = Info->dwOSVersionInfoSize;
-    const bool fits = size == sizeof *Info || (nt && size == sizeof(OSVERSIONINFOEXA));
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    fits ? void(*Info = {size, nt ? 5u : 4u, nt ? 0u : 10u, nt ? 2195u : 67766446u, Platform, ""})
-         : void();
-    return fits;
+    return (size == sizeof *Info || (Platform == Nt && size == sizeof(OSVERSIONINFOEXA))) &&
+           (Info->dwPlatformId = Platform);
 }
 HMODULE WINAPI LoadRecorded(LPCSTR Path) {
     Loaded.push_back(Path);
@@ -200,10 +197,9 @@ struct System {
     }
 };
 
-// A saver run in this process: from its first 300 ms on, every 50 ms, each
-// phase in turn is called with the saver's window until it says it is done;
-// the last should end the run. Gives the exit code, -1 for a run that took
-// over a minute and was ended.
+// A saver run here: from 300 ms on, every 50 ms, the next phase is called with
+// the saver's window until it is done; the last should end the run. Gives the
+// exit code, -1 for a run ended after a minute.
 std::vector<std::function<bool(HWND)>> Phases;
 size_t Phase;
 ULONGLONG Start;
@@ -289,6 +285,13 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
         std::vector<uint32_t> before;
         int kept = 0;
         auto count = std::make_unique<CountObjects>();
+        const auto presentAll = [&] { // each scene's picture where the saver put it
+            for (int i = 0; i < MaxScreens; ++i) {
+                UseSaverScene(i);
+                PresentSaverFrame(window->Dc);
+            }
+            return window->Pixels();
+        };
         const auto frames = [&](HWND Saver) {
             for (DWORD frame = 0; frame <= 6000; ++frame) {
                 const bool check = frame % 750 == 0 && frame > 0;
@@ -299,8 +302,10 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
                 if (check) {
                     EXPECT_EQ(kept, Live) << Clock;
                     EXPECT_EQ(0, DcsOut);
-                    const std::vector<uint32_t> shown = window->Pixels(), now = PaintAfresh(Clock);
+                    const std::vector<uint32_t> shown = window->Pixels();
+                    const std::vector<uint32_t> whole = presentAll(), now = PaintAfresh(Clock);
                     EXPECT_EQ("", Difference(now, shown, window->Width)) << Clock;
+                    EXPECT_EQ("", Difference(now, whole, window->Width)) << Clock; // all composed
                     EXPECT_NE(before, now);
                     before = now;
                 }
@@ -312,11 +317,7 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
                     EXPECT_TRUE(UpdateWindow(Saver) && GetWindowRect(Saver, &place));
                     EXPECT_EQ(Corners(box), Corners(place));
                     window.reset(new Canvas{box.right - box.left, box.bottom - box.top});
-                    for (int i = 0; i < MaxScreens; ++i) { // where that paint put them
-                        UseSaverScene(i);
-                        PresentSaverFrame(window->Dc);
-                    }
-                    Shown = window->Dc, before = window->Pixels(), kept = Live;
+                    Shown = window->Dc, before = presentAll(), kept = Live;
                 }
             }
             for (const auto& t : told) {
@@ -369,12 +370,6 @@ TEST(SaverWindow, PreviewDrawsInItsParentAndEndsWithIt) {
     EXPECT_EQ(std::vector<LONG>({40, 30, 192, 144}), Corners(area));
 }
 
-std::vector<std::string> SystemPath(const char* Name) {
-    char directory[MAX_PATH] = "";
-    GetSystemDirectoryA(directory, MAX_PATH);
-    return {directory + std::string("\\") + Name};
-}
-
 bool TaskSwitchingLocked() {
     BOOL running = FALSE;
     return SystemParametersInfoA(0x0072, 0, &running, 0) && running; // SPI_GETSCREENSAVERRUNNING
@@ -412,6 +407,8 @@ TEST(SaverInput, EndsItOnceThePasswordIsGivenWhereOnlyTheSaverAsksForIt) {
     };
     HKEY desktop = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop));
+    char directory[MAX_PATH] = "";
+    GetSystemDirectoryA(directory, MAX_PATH);
     for (const auto& c : cases) {
         SCOPED_TRACE("case " + std::to_string(&c - cases));
         const DWORD value = c.Ticked;
@@ -444,7 +441,9 @@ TEST(SaverInput, EndsItOnceThePasswordIsGivenWhereOnlyTheSaverAsksForIt) {
         EXPECT_FALSE(TaskSwitchingLocked());
         EXPECT_TRUE(PointerShown()); // again, once it ended
         const bool looks = c.System == Nine && c.Ticked > 0 && c.Fails != &NoWindow;
-        EXPECT_EQ(looks ? SystemPath("password.cpl") : std::vector<std::string>(), Loaded);
+        EXPECT_EQ(looks ? std::vector<std::string>{directory + std::string("\\password.cpl")}
+                        : std::vector<std::string>(),
+                  Loaded);
     }
     RegDeleteValueA(desktop, "ScreenSaveUsePassword");
     RegDeleteValueA(desktop, "");
