@@ -219,7 +219,7 @@ def main():
                       flush=True)
                 if off is not None:
                     print(f"{'':<14} display off ({options.off_seconds:g} s, "
-                          f"{'told' if r['told'] else 'not taken'}): saver {r['off_saver']:.2f} %, "
+                          f"{'message delivered' if r['told'] else 'message not delivered'}): saver {r['off_saver']:.2f} %, "
                           f"X {r['off_x']:.2f} %, {r['off_fps']:.1f} updates/s; "
                           f"back on: {r['back_fps']:.1f} frames/s", flush=True)
     if options.json:
