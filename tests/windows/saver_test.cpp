@@ -221,9 +221,6 @@ int RunPhases(const std::function<int()>& Run, std::vector<std::function<bool(HW
 std::vector<LONG> Corners(const RECT& Area) {
     return {Area.left, Area.top, Area.right, Area.bottom};
 }
-bool Close(HWND Saver) {
-    return PostMessageA(Saver, WM_CLOSE, 0, 0);
-}
 
 // The monitors as fresh scenes of the saver's variety paint them at a moment
 // on a picture of the virtual screen (made anew in spare slots, then freed).
@@ -329,7 +326,7 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
                 EXPECT_EQ(t.Drawing, timers);
                 EXPECT_EQ(t.Afresh, GetUpdateRect(Saver, nullptr, FALSE) != FALSE);
             }
-            return Close(Saver);
+            return PostMessageA(Saver, WM_CLOSE, 0, 0);
         };
         Live = 0;
         EXPECT_EQ(0, RunPhases(RunFullScreenSaver, {frames}));
