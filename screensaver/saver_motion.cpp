@@ -14,8 +14,9 @@ static const double Pi = 3.14159265358979;
 
 static void Present(HDC WindowDc, const RECT& Area) {
     if (WindowDc != nullptr && Area.right > Area.left && Area.bottom > Area.top) {
-        BitBlt(WindowDc, Area.left, Area.top, Area.right - Area.left, Area.bottom - Area.top,
-               Scene->Frame.Dc, Area.left, Area.top, SRCCOPY);
+        BitBlt(WindowDc, Area.left + Scene->Origin.x, Area.top + Scene->Origin.y,
+               Area.right - Area.left, Area.bottom - Area.top, Scene->Frame.Dc, Area.left, Area.top,
+               SRCCOPY);
     }
 }
 

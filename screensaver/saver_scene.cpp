@@ -15,6 +15,7 @@ namespace Velmora {
 static const double Pi = 3.14159265358979;
 static const int BankSamples = 56;
 
+static SceneState* Scenes[MaxScreens];
 SceneState* Scene;
 
 void FillPixels(const PixelBuffer& Buffer, int Left, int Top, int Right, int Bottom,
@@ -81,17 +82,24 @@ static void PlaceStars() {
 
 // The stars reach the window through one copy clipped to their squares.
 static bool GatherStars() {
+    const POINT at = Scene->Origin;
     Scene->StarRegion = CreateRectRgn(0, 0, 0, 0);
     for (int i = 0; i < Scene->StarCount && Scene->StarRegion != nullptr; ++i) {
         const RECT square = StarSquare(Scene->Stars[i], Scene->DotSize);
-        HRGN part = CreateRectRgn(square.left, square.top, square.right, square.bottom);
+        HRGN part = CreateRectRgn(square.left + at.x, square.top + at.y, square.right + at.x,
+                                  square.bottom + at.y);
         if (part == nullptr) {
             return false;
         }
         CombineRgn(Scene->StarRegion, Scene->StarRegion, part, RGN_OR);
         DeleteObject(part);
     }
-    return Scene->StarRegion != nullptr && GetRgnBox(Scene->StarRegion, &Scene->StarBox) != 0;
+    RECT& box = Scene->StarBox;
+    if (Scene->StarRegion == nullptr || GetRgnBox(Scene->StarRegion, &box) == 0) {
+        return false;
+    }
+    box = {box.left - at.x, box.top - at.y, box.right - at.x, box.bottom - at.y};
+    return true;
 }
 
 // Rows of moonlight under the moon, further apart and wider towards the viewer.
@@ -243,59 +251,79 @@ static void FreeBlock(void* Block) {
     }
 }
 
-void FreeSaverScene() {
-    if (Scene == nullptr) {
+static void FreeScene(SceneState* State) {
+    if (State == nullptr) {
         return;
     }
-    FreeBuffer(Scene->Backdrop);
-    FreeBuffer(Scene->Frame);
-    if (Scene->StarRegion != nullptr) {
-        DeleteObject(Scene->StarRegion);
-        Scene->StarRegion = nullptr;
+    FreeBuffer(State->Backdrop);
+    FreeBuffer(State->Frame);
+    if (State->StarRegion != nullptr) {
+        DeleteObject(State->StarRegion);
+        State->StarRegion = nullptr;
     }
-    FreeBlock(Scene->RowBlock);
-    FreeBlock(Scene->ShoreRuns);
-    Scene->RowBlock = nullptr;
-    Scene->ShoreRuns = nullptr;
-    Scene->Ready = false;
+    FreeBlock(State->RowBlock);
+    FreeBlock(State->ShoreRuns);
+    State->RowBlock = nullptr;
+    State->ShoreRuns = nullptr;
+    State->Ready = false;
 }
 
-bool PrepareSaverScene(HDC WindowDc, int Width, int Height) {
+void FreeSaverScenes(int First) {
+    for (int i = First; i < MaxScreens; ++i) {
+        FreeScene(Scenes[i]);
+    }
+}
+
+// Each screen's clouds and shooting stars differ from the others' and from
+// run to run.
+void UseSaverScene(int Screen) {
+    SceneState*& state = Scenes[Screen];
+    if (state == nullptr) {
+        state = static_cast<SceneState*>(AllocateZeroed(sizeof(SceneState)));
+        if (state != nullptr) {
+            state->Variety = ScrambleNumber(GetTickCount() + Screen * 2654435761u) | 1;
+        }
+    }
+    Scene = state;
+}
+
+bool PrepareSaverScene(HDC WindowDc, const RECT& Area) {
     if (Scene == nullptr) {
-        Scene = static_cast<SceneState*>(AllocateZeroed(sizeof(SceneState)));
+        UseSaverScene(0);
         if (Scene == nullptr) {
             return false;
         }
     }
-    if (Scene->Ready && Scene->Layout.Width == Width && Scene->Layout.Height == Height) {
+    const int width = Area.right - Area.left;
+    const int height = Area.bottom - Area.top;
+    if (Scene->Ready && Scene->Layout.Width == width && Scene->Layout.Height == height &&
+        Scene->Origin.x == Area.left && Scene->Origin.y == Area.top) {
         return true;
     }
-    FreeSaverScene();
-    if (Width <= 0 || Height <= 0) {
+    FreeScene(Scene);
+    Scene->Origin = {Area.left, Area.top};
+    if (width <= 0 || height <= 0) {
         return false;
     }
-    if (!MakeBuffer(WindowDc, Width, Height, Scene->Backdrop) ||
-        !MakeBuffer(WindowDc, Width, Height, Scene->Frame)) {
-        FreeSaverScene();
+    if (!MakeBuffer(WindowDc, width, height, Scene->Backdrop) ||
+        !MakeBuffer(WindowDc, width, height, Scene->Frame)) {
+        FreeScene(Scene);
         return false;
-    }
-    if (Scene->Variety == 0) {
-        Scene->Variety = ScrambleNumber(GetTickCount()) | 1;
     }
     PictureLayout& layout = Scene->Layout;
-    LayOutPicture(layout, Width, Height);
+    LayOutPicture(layout, width, height);
     Scene->DotSize = AtLeastOne(layout.Scale * 0.85 - 0.5);
     Scene->StripHeight = AtLeastOne(layout.ScaleY * 0.9);
     Scene->LineHeight = AtLeastOne(layout.ScaleY * 0.9);
     PaintBackdrop(Scene->Backdrop.Dc, layout);
     if (!PaintStillFrame()) {
-        FreeSaverScene();
+        FreeScene(Scene);
         return false;
     }
     PlaceStars();
     PlaceStreaks();
     if (!GatherStars()) {
-        FreeSaverScene();
+        FreeScene(Scene);
         return false;
     }
     Scene->CloudDrawn = RECT();
@@ -306,8 +334,8 @@ bool PrepareSaverScene(HDC WindowDc, int Width, int Height) {
 
 void PresentSaverFrame(HDC WindowDc) {
     if (Scene != nullptr && Scene->Ready) {
-        BitBlt(WindowDc, 0, 0, Scene->Layout.Width, Scene->Layout.Height, Scene->Frame.Dc, 0, 0,
-               SRCCOPY);
+        BitBlt(WindowDc, Scene->Origin.x, Scene->Origin.y, Scene->Layout.Width,
+               Scene->Layout.Height, Scene->Frame.Dc, 0, 0, SRCCOPY);
     }
 }
 

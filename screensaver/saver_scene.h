@@ -11,9 +11,15 @@
 
 namespace Velmora {
 
-// Makes the pictures and the layout for a Width x Height window (again only
-// when the size changed). False when the pictures cannot be made.
-bool PrepareSaverScene(HDC WindowDc, int Width, int Height);
+// Each screen has a scene of its own, laid out for its size: the routines
+// below work on the one chosen last (the first until another is chosen).
+const int MaxScreens = 16;
+void UseSaverScene(int Screen);
+
+// Makes the pictures and the layout for the Area of a window that the scene
+// fills (again only when the area changed). False when the pictures cannot
+// be made.
+bool PrepareSaverScene(HDC WindowDc, const RECT& Area);
 
 // Draw the sky's or the water's moving parts for a moment of the animation,
 // in milliseconds from its start, and copy the areas that changed to
@@ -24,6 +30,7 @@ void UpdateSaverWater(HDC WindowDc, uint32_t Milliseconds);
 // Copies the whole picture as last drawn to a window's device context.
 void PresentSaverFrame(HDC WindowDc);
 
-void FreeSaverScene();
+// Frees the pictures of every scene from screen First on.
+void FreeSaverScenes(int First = 0);
 
 } // namespace Velmora

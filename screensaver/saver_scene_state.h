@@ -61,6 +61,7 @@ struct ShoreRun {
 struct SceneState {
     bool Ready;
     PictureLayout Layout;
+    POINT Origin;         // where the picture lies in the window
     PixelBuffer Backdrop; // sky, moon, mountains and lake: never changes
     PixelBuffer Frame;    // the picture as the window shows it
     int DotSize;          // side of a star's dot in pixels
@@ -71,8 +72,8 @@ struct SceneState {
     SceneStar Stars[MaxStars];
     int StreakCount;
     SceneStreak Streaks[MaxStreaks];
-    HRGN StarRegion; // every star's square, and their bounding box
-    RECT StarBox;
+    HRGN StarRegion; // every star's square, where it lies in the window
+    RECT StarBox;    // their bounding box in the picture
     RECT CloudDrawn; // where the cloud and the shooting star were in the last frame
     RECT ShootingDrawn;
     // Per row of water (Layout.Horizon on), in one block: the sideways shift
@@ -87,8 +88,8 @@ struct SceneState {
     ShoreRun* ShoreRuns;
 };
 
-// Kept on the heap: a large zero-filled block in the program file would
-// cost its size on disk.
+// The scene chosen, one of the screens': kept on the heap, since a large
+// zero-filled block in the program file would cost its size on disk.
 extern SceneState* Scene;
 
 inline int AtLeastOne(double Value) {

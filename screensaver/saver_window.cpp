@@ -4,6 +4,7 @@
 
 #include "saver_password.h"
 #include "saver_scene.h"
+#include "saver_screens.h"
 
 namespace Velmora {
 
@@ -29,7 +30,11 @@ static POINT FirstPointer;
 static bool PointerHidden;
 static bool Ending;      // destroying the window, which also takes its activation away
 static bool WaterInStep; // the water's timer runs at the frame interval
-static SIZE SceneSize;   // the size the scene was last prepared for
+static bool Dark;        // the display is off: nothing is drawn
+// Each monitor's area of the window, found for a client area of LaidOut.
+static RECT Screens[MaxScreens];
+static int ScreenCount;
+static SIZE LaidOut;
 
 // The water's timer fires first after half a frame, then every frame.
 static void StartTimers(HWND Window) {
@@ -38,18 +43,47 @@ static void StartTimers(HWND Window) {
     SetTimer(Window, WaterTimer, FrameInterval / 2, nullptr);
 }
 
-// The whole picture at this moment, for a window that needs painting.
-static void ShowFrame(HWND Window, HDC Dc) {
+// Where the scenes lie in a window of its present size: full screen one on
+// each monitor (the window spans the virtual screen), the preview one in all
+// of its window. The scenes of screens that went are freed.
+static void LayOutScreens(HWND Window) {
     RECT client;
     GetClientRect(Window, &client);
-    SceneSize = SIZE();
-    if (PrepareSaverScene(Dc, client.right, client.bottom)) {
-        SceneSize = {client.right, client.bottom};
-        const DWORD now = GetTickCount() - StartTick;
-        UpdateSaverSky(nullptr, now);
-        UpdateSaverWater(nullptr, now);
-        PresentSaverFrame(Dc);
+    RECT place;
+    GetWindowRect(Window, &place);
+    ScreenCount = Previewing ? 1
+                             : FindSaverScreens(Screens, MaxScreens, place.left, place.top,
+                                                client.right, client.bottom);
+    Screens[0] = Previewing ? client : Screens[0];
+    FreeSaverScenes(ScreenCount);
+    LaidOut = {client.right, client.bottom};
+}
+
+static bool LaidOutFor(HWND Window) {
+    RECT client;
+    GetClientRect(Window, &client);
+    return client.right == LaidOut.cx && client.bottom == LaidOut.cy;
+}
+
+// The whole picture at this moment, for a window that needs painting: each
+// screen's scene, and black where no monitor shows the window.
+static void ShowFrame(HWND Window, HDC Dc) {
+    if (!LaidOutFor(Window)) {
+        LayOutScreens(Window);
     }
+    const DWORD now = GetTickCount() - StartTick;
+    for (int i = 0; i < ScreenCount; ++i) {
+        UseSaverScene(i);
+        if (PrepareSaverScene(Dc, Screens[i])) {
+            UpdateSaverSky(nullptr, now);
+            UpdateSaverWater(nullptr, now);
+            PresentSaverFrame(Dc);
+            ExcludeClipRect(Dc, Screens[i].left, Screens[i].top, Screens[i].right,
+                            Screens[i].bottom);
+        }
+    }
+    PatBlt(Dc, 0, 0, LaidOut.cx, LaidOut.cy, BLACKNESS);
+    SelectClipRgn(Dc, nullptr);
 }
 
 // One part moves on; a window of a new size is painted afresh.
@@ -67,21 +101,36 @@ static void NextFrame(HWND Window, UINT_PTR Timer) {
             MoveWindow(Window, 0, 0, parent.right, parent.bottom, FALSE);
         }
     }
-    RECT client;
-    GetClientRect(Window, &client);
-    if (client.right != SceneSize.cx || client.bottom != SceneSize.cy) {
+    if (!LaidOutFor(Window)) {
         InvalidateRect(Window, nullptr, FALSE);
         return;
     }
     HDC dc = GetDC(Window);
     if (dc != nullptr) {
         const DWORD now = GetTickCount() - StartTick;
-        if (Timer == SkyTimer) {
-            UpdateSaverSky(dc, now);
-        } else {
-            UpdateSaverWater(dc, now);
+        for (int i = 0; i < ScreenCount; ++i) {
+            UseSaverScene(i);
+            if (Timer == SkyTimer) {
+                UpdateSaverSky(dc, now);
+            } else {
+                UpdateSaverWater(dc, now);
+            }
         }
         ReleaseDC(Window, dc);
+    }
+}
+
+// Off, the display shows nothing: the frames stop. Back on (or dimmed, which
+// shows the picture still), it gets a whole fresh frame and they go on.
+static void FollowDisplay(HWND Window, DisplayState State) {
+    if (State == DisplayOff && !Dark) {
+        Dark = true;
+        KillTimer(Window, SkyTimer);
+        KillTimer(Window, WaterTimer);
+    } else if ((State == DisplayOn || State == DisplayDimmed) && Dark) {
+        Dark = false;
+        InvalidateRect(Window, nullptr, FALSE);
+        StartTimers(Window);
     }
 }
 
@@ -114,15 +163,19 @@ static void CoverVirtualScreen(HWND Window) {
         height = GetSystemMetrics(SM_CYSCREEN);
     }
     SetWindowPos(Window, HWND_TOPMOST, x, y, width, height, SWP_NOACTIVATE);
+    LaidOut = SIZE(); // the monitors are read again
+    InvalidateRect(Window, nullptr, FALSE);
 }
 
-// Input that ends the full-screen saver, and another program's window taking
-// the activation (a box that pops up must not stay behind the saver); the
-// preview ignores both.
+// Input that ends the full-screen saver, a close, and another program's
+// window taking the activation (a box that pops up must not stay behind the
+// saver); the preview ignores them all.
 static bool EndsSaver(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
     case WM_ACTIVATEAPP:
         return WParam == FALSE;
+    case WM_CLOSE: // also what the system menu's Close sends
+        return true;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
@@ -180,11 +233,17 @@ static LRESULT CALLBACK SaverWindowProcedure(HWND Window, UINT Message, WPARAM W
             CoverVirtualScreen(Window);
         }
         return 0;
+    case WM_POWERBROADCAST:
+        if (WParam == PBT_POWERSETTINGCHANGE) {
+            FollowDisplay(Window, DisplayStateIn(LParam));
+        }
+        return TRUE;
     case WM_DESTROY:
         KillTimer(Window, SkyTimer);
         KillTimer(Window, WaterTimer);
-        FreeSaverScene();
-        SceneSize = SIZE();
+        StopWatchingDisplay();
+        FreeSaverScenes();
+        LaidOut = SIZE();
         EndSaverPassword();
         if (PointerHidden) {
             ShowCursor(TRUE);
@@ -217,7 +276,7 @@ static bool PreviewGoesOn() {
     if (IsWindow(PreviewWindow)) {
         DestroyWindow(PreviewWindow);
     }
-    FreeSaverScene();
+    FreeSaverScenes();
     return false;
 }
 
@@ -238,6 +297,7 @@ int RunFullScreenSaver() {
     Previewing = false;
     PointerSeen = false;
     Ending = false;
+    Dark = false;
     StartTick = GetTickCount();
     if (!RegisterSaverClass()) {
         return 1;
@@ -248,6 +308,7 @@ int RunFullScreenSaver() {
         return 1;
     }
     StartSaverPassword();
+    WatchDisplay(window);
     CoverVirtualScreen(window);
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
@@ -260,6 +321,8 @@ int RunFullScreenSaver() {
 
 int RunPreviewSaver(HWND Parent) {
     Previewing = true;
+    Ending = false;
+    Dark = false;
     PreviewParent = Parent;
     StartTick = GetTickCount();
     if (!IsWindow(Parent) || !RegisterSaverClass()) {

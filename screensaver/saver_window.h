@@ -10,8 +10,9 @@ namespace Velmora {
 extern const char SaverClassName[];
 extern const char SaverTitle[];
 
-// Runs the saver over the whole virtual screen until a key, a click or a
-// real movement of the mouse. Returns the exit code: 0, or 1 when the
+// Runs the saver over the whole virtual screen, a scene on each monitor,
+// until a key, a click, a close or a real movement of the mouse; while the
+// display is off nothing is drawn. Returns the exit code: 0, or 1 when the
 // window cannot be made.
 int RunFullScreenSaver();
 

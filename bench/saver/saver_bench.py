@@ -15,8 +15,12 @@ watched over a measured window:
            horizon (row 318 of 450) counts as a frame of the sky, one that touches the
            lake as a frame of the water; one full-screen update is a frame of both.
 
-It then ends the saver with a key (exit code 0 expected). Several savers (e.g. an older
-build) can be compared side by side: --saver LABEL=PATH, repeated.
+At one size (--off-size, 1920x1080) it then tells the saver that the display went off,
+as Windows does (display_state.exe, built beside the saver, delivers the message), and
+measures the same over --off-seconds: what a saver costs while nobody can see it. Back
+on, the frames must come again. It then ends the saver with a key (exit code 0
+expected). Several savers (e.g. an older build) can be compared side by side:
+--saver LABEL=PATH, repeated.
 
     saver_bench.py --build-dir BUILD [--saver LABEL=PATH ...] [--seconds 10] [--json out]
 """
@@ -122,7 +126,30 @@ class DamageWatch:
         self.conn.close()
 
 
-def measure(host, label, path, width, height, warmup, seconds):
+def cpu_shares(pids, watch, seconds):
+    """CPU shares (% of a core) of each pid over `seconds`, with the updates seen."""
+    before = {k: cpu_seconds(p) for k, p in pids.items()}
+    start = time.monotonic()
+    sky, water = watch.collect(seconds)
+    elapsed = time.monotonic() - start
+    after = {k: cpu_seconds(p) for k, p in pids.items()}
+    return {k: 100 * (after[k] - before[k]) / elapsed for k in pids}, sky / elapsed, \
+        water / elapsed, elapsed
+
+
+def display_off(host, helper, pids, watch, seconds):
+    """The saver's and its X server's shares with the display off, and the frames a
+    second that reach the screen then and in the second after it is back on."""
+    code = host.run([helper, "off"])[0]
+    time.sleep(1)
+    shares, sky, water, _ = cpu_shares(pids, watch, seconds)
+    host.run([helper, "on"])
+    back = watch.collect(2)
+    return {"told": code == 0, "off_saver": shares["saver"], "off_x": shares["x"],
+            "off_fps": max(sky, water), "back_fps": max(back) / 2}
+
+
+def measure(host, label, path, width, height, warmup, seconds, off=None):
     host.move_mouse(width // 2, height // 2)
     proc = host.start([path, "/s"])
     try:
@@ -133,14 +160,11 @@ def measure(host, label, path, width, height, warmup, seconds):
         watch = DamageWatch(host.display, TITLE, round(318 * height / 450))
         time.sleep(warmup)  # the measured window starts after the warm-up
         pids = {"saver": pid, "x": xvfb, "wineserver": server}
-        before = {k: cpu_seconds(p) for k, p in pids.items()}
-        start = time.monotonic()
-        sky, water = watch.collect(seconds)
-        elapsed = time.monotonic() - start
-        after = {k: cpu_seconds(p) for k, p in pids.items()}
-        result = {k: 100 * (after[k] - before[k]) / elapsed for k in pids}
+        result, sky_fps, water_fps, elapsed = cpu_shares(pids, watch, seconds)
         result.update(label=label, size=f"{width}x{height}", rss_mb=peak_resident_mb(pid),
-                      sky_fps=sky / elapsed, water_fps=water / elapsed, seconds=elapsed)
+                      sky_fps=sky_fps, water_fps=water_fps, seconds=elapsed)
+        if off is not None:
+            result.update(display_off(host, off[0], pids, watch, off[1]))
         watch.close()
         host.key("Escape", title=TITLE)
         code = host.wait_process(proc, 30)
@@ -161,6 +185,8 @@ def main():
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--warmup", type=float, default=3)
     parser.add_argument("--sizes", default=",".join(f"{w}x{h}" for w, h in SIZES))
+    parser.add_argument("--off-size", default="1920x1080")
+    parser.add_argument("--off-seconds", type=float, default=30)
     parser.add_argument("--json")
     options = parser.parse_args()
     build = os.path.abspath(options.build_dir)
@@ -168,6 +194,7 @@ def main():
     windows = os.path.join(build, f"windows-{arch}")
     savers = [s.split("=", 1) for s in options.saver] or [["Velmora.scr",
                                                            os.path.join(windows, "Velmora.scr")]]
+    helper = os.path.join(windows, "display_state.exe")
     os.environ.setdefault("VELMORA_PROBE", os.path.join(windows, "winprobe.exe"))
     os.environ.setdefault("VELMORA_TEST_OUTPUT", os.path.join(build, "bench-output"))
     bits = "32" if arch == "i686" else "64"
@@ -182,13 +209,19 @@ def main():
         host.width, host.height = width, height
         with host:
             for label, path in savers:
+                off = (helper, options.off_seconds) if size == options.off_size else None
                 r = measure(host, label, os.path.abspath(path), width, height, options.warmup,
-                            options.seconds)
+                            options.seconds, off)
                 results.append(r)
                 print(f"{label:<14} {r['size']:>10} {r['saver']:>8.1f} {r['x']:>6.1f} "
                       f"{r['saver'] + r['x']:>9.1f} {r['wineserver']:>13.1f} "
                       f"{r['rss_mb']:>12.0f} {r['sky_fps']:>8.1f} {r['water_fps']:>10.1f}",
                       flush=True)
+                if off is not None:
+                    print(f"{'':<14} display off ({options.off_seconds:g} s, "
+                          f"{'message delivered' if r['told'] else 'message not delivered'}): saver {r['off_saver']:.2f} %, "
+                          f"X {r['off_x']:.2f} %, {r['off_fps']:.1f} updates/s; "
+                          f"back on: {r['back_fps']:.1f} frames/s", flush=True)
     if options.json:
         with open(options.json, "w") as f:
             json.dump(results, f, indent=1)

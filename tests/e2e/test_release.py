@@ -69,6 +69,10 @@ class ShippedExecutables(unittest.TestCase):
             self.assertEqual("{urn:schemas-microsoft-com:asm.v1}assembly", root.tag, variable)
             seen[variable] = {name: [e.get("level") or e.get("Id") or e.text
                                      for e in root.findall(path)] for name, path in paths.items()}
+            # uiAccess, read as Windows reads it (a missing one is false): true
+            # would have Vista and later refuse to start an unsigned program.
+            self.assertEqual(["false"], [e.get("uiAccess", "false").lower()
+                                         for e in root.findall(paths["level"])], variable)
         systems = seen["VELMORA_EXE_I686"]["supportedOS"]
         self.assertEqual(4, len(systems))  # 7, 8, 8.1, and 10 and 11
         for variable, manifest in seen.items():
