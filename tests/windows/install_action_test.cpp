@@ -361,6 +361,16 @@ TEST_F(Actions, UninstallAsksAndRemovesOnlyAnInstalledFileOnOk) {
     EXPECT_EQ(0, InstallCheckStatus);
 }
 
+// Whether the DLL search is restricted when the start-up's next step, the
+// version's classification, begins: velmora_planted.dll beside this program
+// no longer loads.
+BOOL WINAPI VersionOnceRestricted(LPOSVERSIONINFOA Version) {
+    const HMODULE planted = LoadLibraryA("velmora_planted.dll");
+    Calls += Calls.empty() ? (planted ? "unrestricted" : "restricted") : "";
+    FreeLibrary(planted);
+    return reinterpret_cast<decltype(&GetVersionExA)>(Real)(Version);
+}
+
 // Start-ups run in a copy of this program ("--startup-child CASE REPORT"),
 // which injects a failure or looks at the DLL search, runs the start-up steps
 // with its boxes answered, writes them and what it saw to REPORT and ends with
@@ -377,18 +387,7 @@ const struct {
      Failing(&GlobalAlloc), 1},
     {"dc", "Can not get DC", &GetDCSlot, Failing(&GetDC), 0},
     // No box: the DLL search is restricted before any other step of the start-up.
-    {"search", nullptr, nullptr, nullptr, 0}};
-
-// Whether the DLL search is restricted when the start-up's next step, the
-// version's classification, begins: velmora_planted.dll beside this program
-// no longer loads.
-decltype(&GetVersionExA) RealVersion;
-BOOL WINAPI VersionOnceRestricted(LPOSVERSIONINFOA Version) {
-    const HMODULE planted = LoadLibraryA("velmora_planted.dll");
-    Calls += Calls.empty() ? (planted ? "unrestricted" : "restricted") : "";
-    FreeLibrary(planted);
-    return RealVersion(Version);
-}
+    {"search", nullptr, &GetVersionExASlot, Stand(&VersionOnceRestricted), 0}};
 
 const char* ReportPath;
 void* RealExitProcess;
@@ -405,13 +404,9 @@ void WINAPI WriteReportAndExit(UINT Code) { // in place of ExitProcess
 
 [[noreturn]] void RunStartupChild(const std::string& Name) {
     for (const auto& c : StartupCases) {
-        if (Name == c.Name && c.Slot) {
-            SwapImport(c.Slot, c.StandIn);
+        if (Name == c.Name) {
+            Real = SwapImport(c.Slot, c.StandIn);
         }
-    }
-    if (Name == "search") {
-        RealVersion = reinterpret_cast<decltype(RealVersion)>(
-            SwapImport(&GetVersionExASlot, Stand(&VersionOnceRestricted)));
     }
     WatchMessageBoxes({IDOK});
     RealExitProcess = SwapImport(&ExitProcessSlot, Stand(&WriteReportAndExit));
