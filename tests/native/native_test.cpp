@@ -251,36 +251,31 @@ TEST(WindowsVersion, ClassesByPlatformAndVersion) {
 }
 
 // Full command lines: the program name (quoted, it may hold blanks; bare, it
-// ends at a blank), then the switch and the window handle.
+// ends at a blank), then the switch and the window handle. Rows: the mode (c, s,
+// p, a as the switches) and the handle, then the lines that give them.
 TEST(SaverCommandLine, ModeAndWindowHandle) {
-    auto Expect = [](const char* Line, SaverMode Mode, uint32_t Handle) {
-        const SaverArgs Args = ParseSaverArgs(SkipProgramName(Line));
-        EXPECT_TRUE(Args.Mode == Mode && Args.Handle == Handle)
-            << (Line ? Line : "null") << ": " << int(Args.Mode) << ", " << Args.Handle;
-    };
-    const std::pair<SaverMode, std::vector<const char*>> WithoutHandle[] = {
-        {SaverRunFullScreen, {"V /s", "V -S", "\"C:\\A B\\V.scr\" /s", "V\t/s 123", "V /s /p 5"}},
-        {SaverChangePassword, {"V /a", "V -A x"}},
-        {SaverShowPreview,
+    const std::pair<const char*, std::vector<const char*>> Cases[] = {
+        {"s 0", {"V /s", "V -S", "\"C:\\A B\\V.scr\" /s", "V\t/s 123", "V /s /p 5"}},
+        {"a 0", {"V /a", "V -A x"}},
+        {"a 123", {"V -A 123"}},
+        {"p 0",
          {"V /p", "V /p abc", "V /p 12ab", "V /p -12", "V /p 0x1F", "V /p 4294967297",
           "V /p 99999999999999999999"}},
-        {SaverShowOptions,
+        {"p 123",
+         {"V /p 123", "\"V\"/p:123", "V -P\t\t123", "V /p: 123", "  V  /p123", "V /p 0123",
+          "V /p 123 4"}},
+        {"p 4294967295", {"V /p 4294967295"}},
+        {"c 0",
          {"V", "V /c", "V /c:xyz", "V /", "V /x 123", "V /preview 1", "V p 123", "V //s",
-          "\"C:\\V.scr /s", "V\"x y\".scr /s", "\"C:\\x /s\\V.scr\"", nullptr}}};
-    for (const auto& [Mode, Lines] : WithoutHandle) {
+          "\"C:\\V.scr /s", "V\"x y\".scr /s", "\"C:\\x /s\\V.scr\"", nullptr}},
+        {"c 123", {"\"C:\\A B\\V.scr\" /C:123", "V\t-c   123  "}}};
+    for (const auto& [Want, Lines] : Cases) {
         for (const char* Line : Lines) {
-            Expect(Line, Mode, 0);
+            const SaverArgs Args = ParseSaverArgs(SkipProgramName(Line));
+            EXPECT_EQ("cspa"[Args.Mode] + (" " + std::to_string(Args.Handle)), Want)
+                << (Line ? Line : "null");
         }
     }
-    const std::pair<const char*, uint32_t> Previews[] = {
-        {"V /p 123", 123},   {"\"V\"/p:123", 123}, {"V -P\t\t77", 77}, {"V /p: 31", 31},
-        {"  V  /p123", 123}, {"V /p 0123", 123},   {"V /p 12 34", 12}, {"V /p 4294967295", ~0u}};
-    for (const auto& [Line, Handle] : Previews) {
-        Expect(Line, SaverShowPreview, Handle);
-    }
-    Expect("\"C:\\A B\\V.scr\" /C:1234", SaverShowOptions, 1234);
-    Expect("V\t-c   56  ", SaverShowOptions, 56);
-    Expect("V -A 123", SaverChangePassword, 123);
 }
 
 } // namespace
