@@ -165,8 +165,7 @@ TEST(Menu, HitTestsAndPlacement) {
     for (const auto& H : Hits) {
         EXPECT_EQ(FindMenuEntry(Table, uint16_t(H[0]), H[1], H[2]), H[3]) << H[1] << ", " << H[2];
     }
-    const int32_t Places[][9] = {{1024, 768, 19, 600, 450, 212, 159, 600, 469},
-                                 {1365, 767, 25, 601, 451, 382, 158, 601, 476},
+    const int32_t Places[][9] = {{1365, 767, 25, 601, 451, 382, 158, 601, 476},
                                  {320, 240, 19, 600, 450, -140, -105, 600, 469}};
     for (const auto& P : Places) {
         const MenuWindowPlacement Got = PlaceMenuWindow(P[0], P[1], P[2], P[3], P[4]);
