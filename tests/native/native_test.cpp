@@ -199,8 +199,7 @@ TEST(ScreensaverName, LastFourCharactersReadDotScrInAnyCase) {
     for (const char* Name : {"Velmora.scr", "VELMORA.SCR", "v.ScR", ".scr", " .SCR"}) {
         EXPECT_TRUE(IsScreensaverName(Name)) << Name;
     }
-    for (const char* Name : {"Velmora.txt", "Velmora.scr ", "Velmora.sc", "Velmora.scx", " SCR", "",
-                             "Velmora_scr", "Velmora.scrx", "Velmora.ssr"}) {
+    for (const char* Name : {"V.scr ", "V.sc", "V.scx", " SCR", "", "V_scr", "V.scrx", "V.ssr"}) {
         EXPECT_FALSE(IsScreensaverName(Name)) << Name;
     }
 }
