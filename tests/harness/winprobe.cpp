@@ -5,10 +5,8 @@
 //                               and client (screen coordinates)
 //   winprobe dialogs            visible message boxes: caption, text, buttons
 //   winprobe close-window TITLE posts WM_CLOSE to the windows with that title
-//   winprobe hold-file PATH     opens PATH without sharing, prints {"held":true}
-//                               and keeps it open until standard input ends
 //
-// Exit code: 0 done, 1 nothing found or the file could not be opened, 2 usage.
+// Exit code: 0 done, 1 nothing found, 2 usage.
 #include <windows.h>
 
 #include <cstdio>
@@ -99,19 +97,6 @@ int CloseWindows(const std::wstring& Title) {
     return found != 0 ? 0 : 1;
 }
 
-int HoldFile(const std::wstring& Path) {
-    const HANDLE file = CreateFileW(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::printf(file != INVALID_HANDLE_VALUE ? "{\"held\":true}\n" : "{\"held\":false}\n");
-    std::fflush(stdout);
-    char byte;
-    DWORD read = 0;
-    while (file != INVALID_HANDLE_VALUE &&
-           ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &read, nullptr) && read != 0) {
-    }
-    return file != INVALID_HANDLE_VALUE && CloseHandle(file) ? 0 : 1;
-}
-
 } // namespace
 
 int main() {
@@ -121,10 +106,9 @@ int main() {
     const int code = command == L"windows"                      ? ListWindows()
                      : command == L"dialogs"                    ? ListDialogs()
                      : command == L"close-window" && count == 3 ? CloseWindows(operand)
-                     : command == L"hold-file" && count == 3    ? HoldFile(operand)
                                                                 : 2;
     if (code == 2) {
-        std::fputs("usage: winprobe windows|dialogs|close-window TITLE|hold-file PATH\n", stderr);
+        std::fputs("usage: winprobe windows|dialogs|close-window TITLE\n", stderr);
     }
     std::fflush(stdout);
     return code;
