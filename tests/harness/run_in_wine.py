@@ -3,10 +3,9 @@
 finished: exit code 0, no premature-exit mark left, and a report in which every test
 the program has ran.
 
-    run_in_wine.py --name NAME -- program.exe [args...]
+    run_in_wine.py program.exe [args...]
 """
 
-import argparse
 import os
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -16,13 +15,10 @@ import winehost  # noqa: E402
 
 
 def main():
-    split = sys.argv.index("--")
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--name", required=True)
-    options = parser.parse_args(sys.argv[1:split])
-    program = [os.path.abspath(sys.argv[split + 1])] + sys.argv[split + 2:]
+    program = [os.path.abspath(sys.argv[1])] + sys.argv[2:]
+    name = os.path.basename(program[0])
     sys.stdout.flush()
-    with winehost.WineHost(options.name) as host:
+    with winehost.WineHost(os.path.splitext(name)[0]) as host:
         report = os.path.join(host.workdir, "report.xml")
         mark = os.path.join(host.workdir, "premature-exit")
         environment = dict(host.env, GTEST_OUTPUT="xml:" + host.windows_path(report),
@@ -30,7 +26,6 @@ def main():
         proc = host.start(program, env=environment, stdout=sys.stdout, stderr=sys.stderr,
                           cwd=os.getcwd())
         code = host.wait_process(proc, 600)
-        name = os.path.basename(program[0])
         if os.path.exists(mark):
             return fail(f"{name} ended before its tests finished (exit code {code})")
         if not os.path.exists(report):

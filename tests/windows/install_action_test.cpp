@@ -147,18 +147,15 @@ HANDLE WINAPI RefusedCreate(LPCSTR Path, DWORD Access, DWORD Share, LPSECURITY_A
                : reinterpret_cast<decltype(&CreateFileA)>(Real)(Path, Access, Share, Security,
                                                                 Disposition, Attributes, Template);
 }
-// As Windows answers for a read-only file: no opening it for writing.
+// As Windows answers for the read-only file: no opening it for writing.
 HANDLE WINAPI ReadOnlyRefused(LPCSTR Path, DWORD Access, DWORD Share,
                               LPSECURITY_ATTRIBUTES Security, DWORD Disposition, DWORD Attributes,
                               HANDLE Template) {
-    const DWORD now = GetFileAttributesA(Path);
-    if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_READONLY) &&
-        (Access & GENERIC_WRITE)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return reinterpret_cast<decltype(&CreateFileA)>(Real)(Path, Access, Share, Security,
-                                                          Disposition, Attributes, Template);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return (Access & GENERIC_WRITE)
+               ? INVALID_HANDLE_VALUE
+               : reinterpret_cast<decltype(&CreateFileA)>(Real)(Path, Access, Share, Security,
+                                                                Disposition, Attributes, Template);
 }
 // Writes half and says it went well.
 BOOL WINAPI ShortWrite(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, LPOVERLAPPED At) {
@@ -286,7 +283,6 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
                     EXPECT_EQ(installed.empty() ? "flush close move" : "write flush close move",
                               Calls.substr(0, Calls.find("move") + 4));
                 }
-                EXPECT_EQ(path, TargetPath);
                 // The menu's state is what the disk holds.
                 EXPECT_EQ(now != Absent, InstallCheckStatus == 0) << InstallCheckStatus;
                 EXPECT_STREQ(now != Absent ? "Reinstall" : "Install", MenuCaptions[1]);
