@@ -1,5 +1,5 @@
 """A release signed with a throwaway key: the installer and the screensaver it
-carries verify against the key's CA, the screensaver it carries is the signed
+carries verify against the key's certificate, the screensaver it carries is the signed
 one, and the key's password reaches neither a command line nor the
 build tree."""
 
@@ -28,17 +28,12 @@ def run(*argv, **kw):
 
 
 def make_key(d):
-    """A CA, and a code-signing certificate it issued as PKCS#12 under PASSWORD."""
+    """A self-signed code-signing certificate (it is its own CA), as PKCS#12 under PASSWORD."""
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-        "-subj", "/CN=Throwaway CA", "-addext", "basicConstraints=critical,CA:TRUE",
-        "-addext", "keyUsage=critical,keyCertSign", "-keyout", d / "ca.key", "-out", d / "ca.pem")
-    run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Throwaway Signer",
-        "-keyout", d / "signer.key", "-out", d / "signer.csr")
-    (d / "signer.cnf").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
-                                  "extendedKeyUsage=codeSigning\n")
-    run("openssl", "x509", "-req", "-in", d / "signer.csr", "-CA", d / "ca.pem", "-CAkey", d / "ca.key",
-        "-CAcreateserial", "-days", "2", "-extfile", d / "signer.cnf", "-out", d / "signer.pem")
-    run("openssl", "pkcs12", "-export", "-in", d / "signer.pem", "-inkey", d / "signer.key",
+        "-subj", "/CN=Throwaway Signer", "-addext", "keyUsage=critical,digitalSignature",
+        "-addext", "extendedKeyUsage=codeSigning", "-keyout", d / "signer.key",
+        "-out", d / "ca.pem")
+    run("openssl", "pkcs12", "-export", "-in", d / "ca.pem", "-inkey", d / "signer.key",
         "-passout", "env:KEY_PASSWORD", "-out", d / "key.p12",
         env=dict(os.environ, KEY_PASSWORD=PASSWORD))
 
