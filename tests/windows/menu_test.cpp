@@ -26,7 +26,6 @@ using VelmoraTest::SwapImport;
 
 IMPORT_SLOT(GetProcAddress, 8);
 IMPORT_SLOT(SystemParametersInfoA, 16);
-IMPORT_SLOT(GetSysColor, 4);
 
 namespace {
 
@@ -225,7 +224,7 @@ COLORREF Picture(int X, int Y) {
     return RGB(pixel[2], pixel[1], pixel[0]);
 }
 
-// The system's colours as the test sets them, and High Contrast on or off,
+// The system's colours, which the test sets, and High Contrast on or off,
 // answered as the system answers (the structure's size checked).
 const std::map<int, COLORREF> SystemColours = {
     {COLOR_BTNFACE, RGB(0, 96, 0)},    {COLOR_BTNTEXT, RGB(255, 255, 0)},
@@ -233,7 +232,6 @@ const std::map<int, COLORREF> SystemColours = {
     {COLOR_WINDOW, RGB(48, 48, 48)},   {COLOR_WINDOWTEXT, RGB(0, 255, 255)}};
 bool HighContrast;
 decltype(&SystemParametersInfoA) RealParameters;
-decltype(&GetSysColor) RealColour;
 
 BOOL WINAPI AnswerParameters(UINT Action, UINT Size, void* Data, UINT Flags) {
     HIGHCONTRASTA* contrast = static_cast<HIGHCONTRASTA*>(Data);
@@ -246,17 +244,15 @@ BOOL WINAPI AnswerParameters(UINT Action, UINT Size, void* Data, UINT Flags) {
     contrast->dwFlags = HCF_AVAILABLE | (HighContrast ? HCF_HIGHCONTRASTON : 0);
     return TRUE;
 }
-DWORD WINAPI AnswerColour(int Index) {
-    return SystemColours.count(Index) ? SystemColours.at(Index) : RealColour(Index);
-}
 
 // The window is blotted out, then a repaint of all of it is asked for from
 // outside, as when another window has covered it; High Contrast off, then on.
 TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursUnderHighContrast) {
     RealParameters = reinterpret_cast<decltype(RealParameters)>(
         SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(&AnswerParameters)));
-    RealColour = reinterpret_cast<decltype(RealColour)>(
-        SwapImport(&GetSysColorSlot, reinterpret_cast<void*>(&AnswerColour)));
+    for (const auto& [index, colour] : SystemColours) {
+        SetSysColors(1, &index, &colour);
+    }
     SelectedEntry = 2;
     RECT client;
     GetClientRect(MainWindow, &client);
@@ -310,7 +306,6 @@ TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursU
         }
     }
     SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(RealParameters));
-    SwapImport(&GetSysColorSlot, reinterpret_cast<void*>(RealColour));
 }
 
 } // namespace
