@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "app/app_startup.h"
-#include "app/install_location.h"
 #include "data/background_image.h"
-#include "data/payload_table.h"
 #include "import_slot.h"
 #include "message_box_watch.h"
 #include "ui/menu_access.h"
@@ -83,49 +81,38 @@ std::string RunInput(std::vector<Step> Steps) {
     return Log;
 }
 
-// clang-format off
-#define REFUSED(Name, ...) HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override {return E_NOTIMPL;}
-
 // The annotation service, as strict as the system's (no window, a role that is not a number or
-// no text: refused). What it holds for the client object, by property; "other" for the rest.
-struct AnnotationStandIn final : IAccPropServices {
-    std::map<std::string, std::string> Held;
-    HRESULT Hold(HWND Window, DWORD Object, DWORD Child, REFGUID Id, bool Valid, std::string Text) {
-        if (!Valid || !IsWindow(Window)) {
-            return E_INVALIDARG;
-        }
-        const bool client = LONG(Object) == OBJID_CLIENT && Child == CHILDID_SELF;
-        Held[!client ? "other" : Id == PROPID_ACC_NAME ? "name" : Id == PROPID_ACC_ROLE ? "role"
-             : Id == PROPID_ACC_DESCRIPTION ? "description" : "other"] = Text;
-        return S_OK;
+// no text: refused), and what it holds for the client object by property ("other" for the rest).
+// It is its table of routines: IAccPropServices' in their order (IUnknown's three, SetPropValue,
+// SetPropServer, ClearProps, SetHwndProp, SetHwndPropStr...), those the menu never calls empty.
+std::map<std::string, std::string> Held;
+HRESULT Hold(HWND Window, DWORD Object, DWORD Child, REFGUID Id, bool Valid, std::string Text) {
+    if (!Valid || !IsWindow(Window)) {
+        return E_INVALIDARG;
     }
-    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND W, DWORD O, DWORD C, GUID P, VARIANT V) override {
-        return Hold(W, O, C, P, V.vt == VT_I4, std::to_string(V.lVal));
-    }
-    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND W, DWORD O, DWORD C, GUID P, LPCWSTR T) override {
-        return Hold(W, O, C, P, T != nullptr, T ? std::string(T, T + lstrlenW(T)) : "");
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Id, void** Object) override {
-        *Object = Id == IID_IUnknown || Id == IID_IAccPropServices ? this : nullptr;
-        return *Object ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // never destroyed
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    REFUSED(SetPropValue, const BYTE*, DWORD, GUID, VARIANT)
-    REFUSED(SetHmenuProp, HMENU, DWORD, GUID, VARIANT)
-    REFUSED(SetPropServer, const BYTE*, DWORD, const GUID*, int, IAccPropServer*, AnnoScope)
-    REFUSED(SetHwndPropServer, HWND, DWORD, DWORD, const GUID*, int, IAccPropServer*, AnnoScope)
-    REFUSED(SetHmenuPropServer, HMENU, DWORD, const GUID*, int, IAccPropServer*, AnnoScope)
-    REFUSED(ClearProps, const BYTE*, DWORD, const GUID*, int)
-    REFUSED(SetHmenuPropStr, HMENU, DWORD, GUID, LPCWSTR)
-    REFUSED(ClearHwndProps, HWND, DWORD, DWORD, const GUID*, int)
-    REFUSED(ClearHmenuProps, HMENU, DWORD, const GUID*, int)
-    REFUSED(ComposeHwndIdentityString, HWND, DWORD, DWORD, BYTE**, DWORD*)
-    REFUSED(DecomposeHwndIdentityString, const BYTE*, DWORD, HWND*, DWORD*, DWORD*)
-    REFUSED(ComposeHmenuIdentityString, HMENU, DWORD, BYTE**, DWORD*)
-    REFUSED(DecomposeHmenuIdentityString, const BYTE*, DWORD, HMENU*, DWORD*)
-} Annotations;
-// clang-format on
+    const bool client = LONG(Object) == OBJID_CLIENT && Child == CHILDID_SELF;
+    Held[!client                        ? "other"
+         : Id == PROPID_ACC_NAME        ? "name"
+         : Id == PROPID_ACC_ROLE        ? "role"
+         : Id == PROPID_ACC_DESCRIPTION ? "description"
+                                        : "other"] = Text;
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE HoldNumber(void*, HWND W, DWORD O, DWORD C, GUID P, VARIANT V) {
+    return Hold(W, O, C, P, V.vt == VT_I4, std::to_string(V.lVal));
+}
+HRESULT STDMETHODCALLTYPE HoldText(void*, HWND W, DWORD O, DWORD C, GUID P, LPCWSTR T) {
+    return Hold(W, O, C, P, T != nullptr, T ? std::string(T, T + lstrlenW(T)) : "");
+}
+ULONG STDMETHODCALLTYPE Kept(void*) {
+    return 1; // never destroyed
+}
+template <typename Routine> void* Address(Routine Called) {
+    return reinterpret_cast<void*>(Called);
+}
+void* const Routines[] = {nullptr, Address(&Kept), Address(&Kept),       nullptr,
+                          nullptr, nullptr,        Address(&HoldNumber), Address(&HoldText)};
+void* const* Service = Routines;
 
 // The routines the menu looks up: the system's, except that the annotation service and the events
 // come to the test; or as a system without the service; or as Windows 95 and NT 4.0 as shipped,
@@ -135,9 +122,9 @@ decltype(&GetProcAddress) RealLookUp;
 std::string Events; // of the window's client object, in order
 
 HRESULT WINAPI Create(REFCLSID Class, IUnknown* Outer, DWORD, REFIID Id, void** Object) {
-    *Object = nullptr;
     const bool made = Lookups == Present && Class == CLSID_AccPropServices && Outer == nullptr;
-    return made ? Annotations.QueryInterface(Id, Object) : REGDB_E_CLASSNOTREG;
+    *Object = made && Id == IID_IAccPropServices ? &Service : nullptr;
+    return *Object ? S_OK : made ? E_NOINTERFACE : REGDB_E_CLASSNOTREG;
 }
 void WINAPI Tell(DWORD Event, HWND Window, LONG Object, LONG Child) {
     Events += Window != MainWindow || Object != OBJID_CLIENT || Child != CHILDID_SELF ? "other "
@@ -147,8 +134,8 @@ void WINAPI Tell(DWORD Event, HWND Window, LONG Object, LONG Child) {
 }
 FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
     const FARPROC real = Lookups == NoRoutines ? nullptr : RealLookUp(Module, Name);
-    void* const standIn = std::string(Name) == "CoCreateInstance" ? reinterpret_cast<void*>(&Create)
-                          : std::string(Name) == "NotifyWinEvent" ? reinterpret_cast<void*>(&Tell)
+    void* const standIn = std::string(Name) == "CoCreateInstance" ? Address(&Create)
+                          : std::string(Name) == "NotifyWinEvent" ? Address(&Tell)
                                                                   : nullptr;
     return real && standIn ? reinterpret_cast<FARPROC>(standIn) : real;
 }
@@ -158,8 +145,8 @@ FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
 // the entry of the last move. Each move, and a click that renames the highlighted entry, is
 // told; the client object carries its caption as a button. The first wait starts it all.
 TEST(MenuInput, KeysAndThePointerMoveTheHighlightAButtonNamedByItsCaptionAndTellIt) {
-    RealLookUp = reinterpret_cast<decltype(RealLookUp)>(
-        SwapImport(&GetProcAddressSlot, reinterpret_cast<void*>(&LookUp)));
+    RealLookUp =
+        reinterpret_cast<decltype(RealLookUp)>(SwapImport(&GetProcAddressSlot, Address(&LookUp)));
     SelectedEntry = 1;
     const UINT M = WM_MOUSEMOVE, D = WM_LBUTTONDOWN, U = WM_LBUTTONUP, K = WM_KEYDOWN;
     const std::vector<Step> others = {{K, VK_LEFT},  {K, VK_RIGHT},          {K, VK_TAB},
@@ -191,15 +178,13 @@ TEST(MenuInput, KeysAndThePointerMoveTheHighlightAButtonNamedByItsCaptionAndTell
     for (const auto& row : rows) {
         EXPECT_EQ(row.Log, RunInput(row.Steps));
         EXPECT_EQ(row.Told, std::exchange(Events, "")) << row.Log;
-        EXPECT_EQ(
-            (std::map<std::string, std::string>{{"description", Annotations.Held["description"]},
-                                                {"name", row.Name},
-                                                {"role", std::to_string(ROLE_SYSTEM_PUSHBUTTON)}}),
-            Annotations.Held);
+        EXPECT_EQ(row.Name, Held["name"]);
     }
+    EXPECT_EQ(std::to_string(ROLE_SYSTEM_PUSHBUTTON), Held["role"]);
     for (const char* word : {"Up", "Down", "Enter", "Esc"}) {
-        EXPECT_NE(std::string::npos, Annotations.Held["description"].find(word)) << word;
+        EXPECT_NE(std::string::npos, Held["description"].find(word)) << word;
     }
+    EXPECT_EQ(3u, Held.size()) << "for the client object, only its name, role and description";
     // Over a button, the hint cursor; off them, the window's own pointer: the standard arrow.
     EXPECT_EQ(HintCursor, GetCursor());
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW),
@@ -209,13 +194,13 @@ TEST(MenuInput, KeysAndThePointerMoveTheHighlightAButtonNamedByItsCaptionAndTell
     AssignString(MenuCaptions[1], "Install");
     for (const auto lookups : {NoService, NoRoutines}) {
         Lookups = lookups;
-        Annotations.Held.clear();
+        Held.clear();
         StartMenuAccess(MainWindow);
         EXPECT_EQ("k40 k81 ", RunInput({{K, VK_DOWN}}));
         EXPECT_EQ(lookups == NoService ? "focus focus " : "", std::exchange(Events, ""));
-        EXPECT_TRUE(Annotations.Held.empty());
+        EXPECT_TRUE(Held.empty());
     }
-    SwapImport(&GetProcAddressSlot, reinterpret_cast<void*>(RealLookUp));
+    SwapImport(&GetProcAddressSlot, Address(RealLookUp));
 }
 
 // What the picture has at a point of the client area.
@@ -249,7 +234,7 @@ BOOL WINAPI AnswerParameters(UINT Action, UINT Size, void* Data, UINT Flags) {
 // outside, as when another window has covered it; High Contrast off, then on.
 TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursUnderHighContrast) {
     RealParameters = reinterpret_cast<decltype(RealParameters)>(
-        SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(&AnswerParameters)));
+        SwapImport(&SystemParametersInfoASlot, Address(&AnswerParameters)));
     for (const auto& [index, colour] : SystemColours) {
         SetSysColors(1, &index, &colour);
     }
@@ -305,7 +290,7 @@ TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursU
             EXPECT_GT(letters, 15) << entry;
         }
     }
-    SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(RealParameters));
+    SwapImport(&SystemParametersInfoASlot, Address(RealParameters));
 }
 
 } // namespace
