@@ -109,13 +109,6 @@ struct RecordingLink final : IShellLinkA, IPersistFile, IShellLinkDataList, ICla
     // clang-format on
 } Factory;
 
-// Whether COM is initialised on this thread in Mode: once more answers S_FALSE.
-bool ComInitialised(DWORD Mode) {
-    const HRESULT status = CoInitializeEx(nullptr, Mode);
-    CoUninitialize();
-    return status == S_FALSE;
-}
-
 TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
     const DWORD Sta = COINIT_APARTMENTTHREADED, Mta = COINIT_MULTITHREADED;
     const struct {
@@ -143,6 +136,8 @@ TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
         // One call on a thread of its own, in the row's apartment, the recording link registered.
         std::thread([&] {
             DWORD cookie = 0;
+            APTTYPE apartment;
+            APTTYPEQUALIFIER qualifier;
             EXPECT_EQ(S_OK, CoInitializeEx(nullptr, row.Mode));
             CoRegisterClassObject(CLSID_ShellLink, static_cast<IClassFactory*>(&Factory),
                                   CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
@@ -150,10 +145,12 @@ TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
                       CreateShellLink(name.c_str(), "C:\\WINDOWS\\Velmora.scr", row.Arguments,
                                       "C:\\WINDOWS", "Velmora screensaver",
                                       "C:\\WINDOWS\\setup.exe", -3));
-            EXPECT_TRUE(ComInitialised(row.Mode)) << "the caller's COM was torn down";
+            EXPECT_EQ(S_OK, CoGetApartmentType(&apartment, &qualifier))
+                << "the caller's COM was torn down";
             CoRevokeClassObject(cookie);
             CoUninitialize();
-            EXPECT_FALSE(ComInitialised(row.Mode)) << "COM was left initialised";
+            EXPECT_EQ(CO_E_NOTINITIALIZED, CoGetApartmentType(&apartment, &qualifier))
+                << "COM was left initialised";
         }).join();
 
         // A console block and a Far-East one for code page 437 between the saves.
