@@ -168,8 +168,7 @@ TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
 }
 
 TEST(SpecialFolders, AllUsersOnAnNtSystemUnlessForTheCurrentUserOnly) {
-    InitialiseShellModule();
-    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "Wine reports NT 6.1 unless told otherwise";
+    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "the start-up's class for Wine's NT 6.1";
     const struct {
         void (*Routine)(bool, char*);
         int AllUsers, CurrentUser;
