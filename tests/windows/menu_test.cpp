@@ -7,12 +7,11 @@
 #include <oleacc.h>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_startup.h"
-#include "app/install_location.h"
 #include "data/background_image.h"
-#include "data/payload_table.h"
 #include "import_slot.h"
 #include "message_box_watch.h"
 #include "ui/menu_access.h"
@@ -25,29 +24,11 @@ using VelmoraTest::SwapImport;
 
 IMPORT_SLOT(GetProcAddress, 8);
 IMPORT_SLOT(SystemParametersInfoA, 16);
-IMPORT_SLOT(GetSysColor, 4);
 
 namespace {
 
-// What the input loop and the counting table's routines did, in order:
-// "h2" a hover over entry 2, "c2" a click on it, "r0" a repaint, "k13" key 13.
+// What the input loop did: "c2" the action of entry 2, "k13" key 13 returned.
 std::string Log;
-
-template <char Kind, int Entry> void Note() {
-    Log += Kind + std::to_string(Entry) + " ";
-}
-
-MenuTableRecord CountingTable() {
-    MenuTableRecord table = {};
-    LayOutMenuButtons(table, 3);
-    const MenuRoutine clicks[] = {nullptr, Note<'c', 1>, Note<'c', 2>, Note<'c', 3>};
-    const MenuRoutine hovers[] = {nullptr, Note<'h', 1>, Note<'h', 2>, Note<'h', 3>};
-    for (int i = 0; i <= 3; ++i) {
-        table.Slots[i].Action = clicks[i];
-        table.Slots[i].HoverAction = hovers[i];
-    }
-    return table;
-}
 
 void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(MainWindow, WM_KEYDOWN, 0xFFFF, 1);
@@ -60,9 +41,17 @@ struct Step {
 };
 
 // Posts a move off the buttons, a key, the steps (mouse points put in the cursor) and a key 'Q',
-// then runs the loop once a key, but logs nothing of the first run.
-std::string RunInput(std::vector<Step> Steps, uint16_t Count = 3,
-                     const MenuTableRecord& Table = CountingTable()) {
+// then runs the loop and hands its key on as the main loop does, once a key, logging nothing of
+// the first run. The table is the installer's own but for the buttons' actions, which are noted;
+// the first renames its entry, as an install does.
+std::string RunInput(std::vector<Step> Steps) {
+    MenuTableRecord table = MenuTable;
+    table.Slots[1].Action = [] {
+        Log += "c1 ";
+        AssignString(MenuCaptions[1], "  Reinstall ");
+    };
+    table.Slots[2].Action = [] { Log += "c2 "; };
+    table.Slots[3].Action = [] { Log += "c3 "; };
     MSG message; // what is pending goes to the window's procedure first
     while (PeekMessageA(&message, MainWindow, 0, 0, PM_REMOVE)) {
         DispatchMessageA(&message);
@@ -84,198 +73,134 @@ std::string RunInput(std::vector<Step> Steps, uint16_t Count = 3,
     for (int run = 0; run < keys; ++run) {
         // A run that nothing else ends, the watchdog ends with key 0xFFFF.
         const UINT_PTR timer = SetTimer(MainWindow, 0x5EED, 5000, Watchdog);
-        const uint16_t key = WaitMenuInput(MainWindow, Count, Table);
+        const uint16_t key = WaitMenuInput(MainWindow, EntryCount, table);
         KillTimer(MainWindow, timer);
         Log = run == 0 ? "" : Log + "k" + std::to_string(key) + " ";
+        HandleMenuKey(key);
     }
     return Log;
 }
 
-const UINT M = WM_MOUSEMOVE, D = WM_LBUTTONDOWN, U = WM_LBUTTONUP, K = WM_KEYDOWN;
+// The annotation service, as strict as the system's (no window, a role that is not a number or
+// no text: refused), and what it holds for the client object by property ("other" for the rest).
+// It is its table of routines: IAccPropServices' in their order (IUnknown's three, SetPropValue,
+// SetPropServer, ClearProps, SetHwndProp, SetHwndPropStr...), those the menu never calls empty.
+std::map<std::string, std::string> Held;
+HRESULT Hold(HWND Window, DWORD Object, DWORD Child, REFGUID Id, bool Valid, std::string Text) {
+    if (!Valid || !IsWindow(Window)) {
+        return E_INVALIDARG;
+    }
+    const bool client = LONG(Object) == OBJID_CLIENT && Child == CHILDID_SELF;
+    Held[!client                        ? "other"
+         : Id == PROPID_ACC_NAME        ? "name"
+         : Id == PROPID_ACC_ROLE        ? "role"
+         : Id == PROPID_ACC_DESCRIPTION ? "description"
+                                        : "other"] = Text;
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE HoldNumber(void*, HWND W, DWORD O, DWORD C, GUID P, VARIANT V) {
+    return Hold(W, O, C, P, V.vt == VT_I4, std::to_string(V.lVal));
+}
+HRESULT STDMETHODCALLTYPE HoldText(void*, HWND W, DWORD O, DWORD C, GUID P, LPCWSTR T) {
+    return Hold(W, O, C, P, T != nullptr, T ? std::string(T, T + lstrlenW(T)) : "");
+}
+ULONG STDMETHODCALLTYPE Kept(void*) {
+    return 1; // never destroyed
+}
+template <typename Routine> void* Address(Routine Called) {
+    return reinterpret_cast<void*>(Called);
+}
+void* const Routines[] = {nullptr, Address(&Kept), Address(&Kept),       nullptr,
+                          nullptr, nullptr,        Address(&HoldNumber), Address(&HoldText)};
+void* const* Service = Routines;
 
-TEST(MenuInput, MovesClicksAndKeysThroughTheQueue) {
-    const std::pair<const char*, std::vector<Step>> rows[] = {
+// The routines the menu looks up: the system's, except that the annotation service and the events
+// come to the test; or as a system without the service; or as Windows 95 and NT 4.0 as shipped,
+// without any of them.
+enum { Present, NoService, NoRoutines } Lookups;
+decltype(&GetProcAddress) RealLookUp;
+std::string Events; // of the window's client object, in order
+
+HRESULT WINAPI Create(REFCLSID Class, IUnknown* Outer, DWORD, REFIID Id, void** Object) {
+    const bool made = Lookups == Present && Class == CLSID_AccPropServices && Outer == nullptr;
+    *Object = made && Id == IID_IAccPropServices ? &Service : nullptr;
+    return *Object ? S_OK : made ? E_NOINTERFACE : REGDB_E_CLASSNOTREG;
+}
+void WINAPI Tell(DWORD Event, HWND Window, LONG Object, LONG Child) {
+    Events += Window != MainWindow || Object != OBJID_CLIENT || Child != CHILDID_SELF ? "other "
+              : Event == EVENT_OBJECT_FOCUS                                           ? "focus "
+              : Event == EVENT_OBJECT_NAMECHANGE                                      ? "name "
+                                                                                      : "other ";
+}
+FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
+    const FARPROC real = Lookups == NoRoutines ? nullptr : RealLookUp(Module, Name);
+    void* const standIn = std::string(Name) == "CoCreateInstance" ? Address(&Create)
+                          : std::string(Name) == "NotifyWinEvent" ? Address(&Tell)
+                                                                  : nullptr;
+    return real && standIn ? reinterpret_cast<FARPROC>(standIn) : real;
+}
+
+// Each row goes through the queue as the main loop takes it: the keys move the highlight with
+// wrap-around, every other key leaves it; the pointer moves it over a button; a release acts on
+// the entry of the last move. Each move, and a click that renames the highlighted entry, is
+// told; the client object carries its caption as a button. The first wait starts it all.
+TEST(MenuInput, KeysAndThePointerMoveTheHighlightAButtonNamedByItsCaptionAndTellIt) {
+    RealLookUp =
+        reinterpret_cast<decltype(RealLookUp)>(SwapImport(&GetProcAddressSlot, Address(&LookUp)));
+    SelectedEntry = 1;
+    const UINT M = WM_MOUSEMOVE, D = WM_LBUTTONDOWN, U = WM_LBUTTONUP, K = WM_KEYDOWN;
+    const std::vector<Step> others = {{K, VK_LEFT},  {K, VK_RIGHT},          {K, VK_TAB},
+                                      {K, VK_SPACE}, {K, VK_BACK},           {K, 'A'},
+                                      {K, VK_F10},   {WM_SYSKEYDOWN, VK_F10}};
+    const struct {
+        const char *Log, *Name, *Told;
+        std::vector<Step> Steps;
+    } rows[] = {
+        {"k81 ", "Install", "focus ", {}},
+        {"k38 k81 ", "Exit", "focus ", {{K, VK_UP}}},
+        {"k38 k81 ", "Uninstall", "focus ", {{K, VK_UP}}},
+        {"k37 k39 k9 k32 k8 k65 k121 k81 ", "Uninstall", "", others},
+        {"k40 k81 ", "Exit", "focus ", {{K, VK_DOWN}}},
         // Each button, and beside them (the edges are the native tests').
-        {"h1 h2 h3 k81 ", {{M, 35, 30}, {M, 72, 100}, {M, 110, 180}, {M, 111, 45}, {M, 72, 181}}},
-        // A release acts on the entry of the last move, wherever it happens.
-        {"h1 c1 h2 c2 k81 ", {{M, 72, 45}, {D, 72, 45}, {U, 300, 300}, {M, 72, 100}, {U}}},
-        {"h1 k81 ", {{M, 72, 45}, {D, 72, 45}, {M, 72, 75}, {U, 72, 75}}},
-        // Each call first judges the point where the last message left off.
-        {"h2 k81 h2 k81 ", {{M, 72, 100}, {K, 'Q'}}},
-        {"k13 k27 k38 k65 k81 ", {{K, VK_RETURN}, {K, VK_ESCAPE}, {K, VK_UP}, {K, 'A'}}},
-        {"k40 k81 ", {{WM_SYSKEYDOWN, 'X'}, {WM_SYSKEYDOWN, VK_F10}, {K, VK_DOWN}}},
+        {"k81 ",
+         "Exit",
+         "focus focus focus ",
+         {{M, 35, 30}, {M, 72, 100}, {M, 110, 180}, {M, 111, 45}, {M, 72, 181}}},
+        {"k40 k81 ", "Install", "focus ", {{K, VK_DOWN}}},
+        {"c1 c2 k81 ",
+         "Uninstall",
+         "name focus ",
+         {{M, 72, 45}, {D, 72, 45}, {U, 300, 300}, {M, 72, 100}, {U}}},
+        {"k81 ", "Reinstall", "focus ", {{M, 72, 45}, {D, 72, 45}, {M, 72, 75}, {U, 72, 75}}},
+        // Each wait first judges the point where the last message left off.
+        {"k40 k81 ", "Uninstall", "focus ", {{M, 72, 100}, {K, VK_DOWN}}},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(row.first, RunInput(row.second));
+        EXPECT_EQ(row.Log, RunInput(row.Steps));
+        EXPECT_EQ(row.Told, std::exchange(Events, "")) << row.Log;
+        EXPECT_EQ(row.Name, Held["name"]);
     }
-    // The installer's own table: over a button, the hint cursor.
-    RunInput({{M, 72, 165}}, EntryCount, MenuTable);
+    EXPECT_EQ(std::to_string(ROLE_SYSTEM_PUSHBUTTON), Held["role"]);
+    for (const char* word : {"Up", "Down", "Enter", "Esc"}) {
+        EXPECT_NE(std::string::npos, Held["description"].find(word)) << word;
+    }
+    EXPECT_EQ(3u, Held.size()) << "for the client object, only its name, role and description";
+    // Over a button, the hint cursor; off them, the window's own pointer: the standard arrow.
     EXPECT_EQ(HintCursor, GetCursor());
-    // Off the buttons, the window's own pointer: the standard arrow.
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW),
               reinterpret_cast<HCURSOR>(GetClassLongPtrA(MainWindow, GCLP_HCURSOR)));
-}
-
-// clang-format off
-#define REFUSED(Name, ...) HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override {return E_NOTIMPL;}
-
-// The annotation service, as strict as the system's (no window, a role that is not a number or
-// no text: refused). What it holds for the client object, by property; "other" for the rest.
-struct AnnotationStandIn final : IAccPropServices, IClassFactory {
-    std::map<std::string, std::string> Held;
-    bool Refuses = false; // as where the service cannot be created
-    HRESULT Hold(HWND Window, DWORD Object, DWORD Child, REFGUID Id, bool Valid, std::string Text) {
-        if (!Valid || !IsWindow(Window)) {
-            return E_INVALIDARG;
-        }
-        const bool client = LONG(Object) == OBJID_CLIENT && Child == CHILDID_SELF;
-        Held[!client ? "other" : Id == PROPID_ACC_NAME ? "name" : Id == PROPID_ACC_ROLE ? "role"
-             : Id == PROPID_ACC_DESCRIPTION ? "description" : "other"] = Text;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND W, DWORD O, DWORD C, GUID P, VARIANT V) override {
-        return Hold(W, O, C, P, V.vt == VT_I4, std::to_string(V.lVal));
-    }
-    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND W, DWORD O, DWORD C, GUID P, LPCWSTR T) override {
-        return Hold(W, O, C, P, T != nullptr, T ? std::string(T, T + lstrlenW(T)) : "");
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Id, void** Object) override {
-        *Object = Id == IID_IClassFactory ? static_cast<void*>(static_cast<IClassFactory*>(this))
-                  : Id == IID_IUnknown || Id == IID_IAccPropServices ? this : nullptr;
-        return *Object ? S_OK : E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID Id, void** Object) override {
-        *Object = nullptr;
-        return Refuses ? E_OUTOFMEMORY : QueryInterface(Id, Object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // never destroyed
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-    REFUSED(SetPropValue, const BYTE*, DWORD, GUID, VARIANT)
-    REFUSED(SetHmenuProp, HMENU, DWORD, GUID, VARIANT)
-    REFUSED(SetPropServer, const BYTE*, DWORD, const GUID*, int, IAccPropServer*, AnnoScope)
-    REFUSED(SetHwndPropServer, HWND, DWORD, DWORD, const GUID*, int, IAccPropServer*, AnnoScope)
-    REFUSED(SetHmenuPropServer, HMENU, DWORD, const GUID*, int, IAccPropServer*, AnnoScope)
-    REFUSED(ClearProps, const BYTE*, DWORD, const GUID*, int)
-    REFUSED(SetHmenuPropStr, HMENU, DWORD, GUID, LPCWSTR)
-    REFUSED(ClearHwndProps, HWND, DWORD, DWORD, const GUID*, int)
-    REFUSED(ClearHmenuProps, HMENU, DWORD, const GUID*, int)
-    REFUSED(ComposeHwndIdentityString, HWND, DWORD, DWORD, BYTE**, DWORD*)
-    REFUSED(DecomposeHwndIdentityString, const BYTE*, DWORD, HWND*, DWORD*, DWORD*)
-    REFUSED(ComposeHmenuIdentityString, HMENU, DWORD, BYTE**, DWORD*)
-    REFUSED(DecomposeHmenuIdentityString, const BYTE*, DWORD, HMENU*, DWORD*)
-} Annotations;
-// clang-format on
-
-// The events of the window's client object, in order, and the test's own mark.
-std::string Events;
-void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD Event, HWND Window, LONG Object, LONG Child, DWORD,
-                          DWORD) {
-    if (Window == MainWindow && Object == OBJID_CLIENT) {
-        Events += Child != CHILDID_SELF              ? "mark"
-                  : Event == EVENT_OBJECT_FOCUS      ? "focus "
-                  : Event == EVENT_OBJECT_NAMECHANGE ? "name "
-                                                     : "other ";
-    }
-}
-
-// The events told since the last call: all have come once the test's own mark,
-// told after them, has.
-std::string TakeEvents() {
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, MainWindow, OBJID_CLIENT, 1);
-    MSG message;
-    for (const DWORD start = GetTickCount();
-         Events.find("mark") == std::string::npos && GetTickCount() - start < 5000;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-    }
-    std::string told;
-    told.swap(Events);
-    return told;
-}
-
-FARPROC WINAPI NoRoutine(HMODULE, LPCSTR) {
-    return nullptr; // as a system without COM's routines or NotifyWinEvent
-}
-
-// The main loop's keys move the highlight with wrap-around, every other key
-// leaves it; so does the pointer. Each move, and a click that renames the
-// highlighted entry, is told; the client object carries its caption as a button.
-TEST(MenuAccess, KeysAndThePointerMoveTheHighlightAButtonNamedByItsCaptionAndTellIt) {
-    CoInitialize(nullptr);
-    DWORD cookie = 0;
-    RunInput({}); // the pointer off the buttons
-    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_AccPropServices,
-                                          static_cast<IClassFactory*>(&Annotations),
-                                          CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
-    const HWINEVENTHOOK hook =
-        SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE, nullptr, RecordEvent,
-                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
-    MenuTableRecord renaming = MenuTable;
-    renaming.Slots[1].Action = [] { AssignString(MenuCaptions[1], "  Reinstall "); };
-    SelectedEntry = 1;
-    StartMenuAccess(MainWindow);
-    // Rows: keys, or a move of the pointer and maybe a click; the name and the events.
-    const std::vector<uint16_t> others = {VK_LEFT, VK_RIGHT, VK_TAB, VK_SPACE,
-                                          VK_BACK, 'A',      VK_F10};
-    const struct {
-        std::vector<uint16_t> Keys;
-        const char *Name, *Told;
-        int X = 300, Y = 300;
-        bool Click = false;
-    } rows[] = {
-        {{}, "Install", "focus mark"}, // the first wait after the start
-        {{VK_UP}, "Exit", "focus mark"},
-        {{VK_UP}, "Uninstall", "focus mark"},
-        {{VK_DOWN}, "Exit", "focus mark"},
-        {{VK_DOWN}, "Install", "focus mark"},
-        {others, "Install", "mark"},
-        {{VK_DOWN}, "Uninstall", "focus mark"},
-        {others, "Uninstall", "mark"},
-        {{}, "Exit", "focus mark", 72, 165},
-        {{}, "Exit", "mark", 80, 170}, // within the same button
-        {{}, "Exit", "mark", 72, 75},  // off the buttons
-        {{}, "Reinstall", "focus name mark", 72, 45, true},
-    };
-    for (const auto& row : rows) {
-        for (const uint16_t key : row.Keys) {
-            HandleMenuKey(key);
-        }
-        std::vector<Step> steps = {{M, row.X, row.Y}};
-        if (row.Click) {
-            steps.insert(steps.end(), {{D, row.X, row.Y}, {U}});
-        }
-        RunInput(steps, EntryCount, row.Click ? renaming : MenuTable);
-        EXPECT_EQ(row.Told, TakeEvents()) << row.Name;
-        EXPECT_EQ(
-            (std::map<std::string, std::string>{{"description", Annotations.Held["description"]},
-                                                {"name", row.Name},
-                                                {"role", std::to_string(ROLE_SYSTEM_PUSHBUTTON)}}),
-            Annotations.Held);
-    }
-    for (const char* word : {"Up", "Down", "Enter", "Esc"}) {
-        EXPECT_NE(std::string::npos, Annotations.Held["description"].find(word)) << word;
-    }
     // Without the service nothing is annotated, yet the system hears of the
     // highlight; where neither is looked up, nothing happens at all.
     AssignString(MenuCaptions[1], "Install");
-    for (const bool old : {false, true}) {
-        Annotations.Refuses = !old;
-        Annotations.Held.clear();
-        void* real = SwapImport(&GetProcAddressSlot,
-                                old ? reinterpret_cast<void*>(&NoRoutine) : GetProcAddressSlot);
+    for (const auto lookups : {NoService, NoRoutines}) {
+        Lookups = lookups;
+        Held.clear();
         StartMenuAccess(MainWindow);
-        SwapImport(&GetProcAddressSlot, real);
-        HandleMenuKey(VK_DOWN);
-        RunInput({}, EntryCount, MenuTable);
-        EXPECT_EQ(old ? "mark" : "focus mark", TakeEvents());
-        EXPECT_TRUE(Annotations.Held.empty());
+        EXPECT_EQ("k40 k81 ", RunInput({{K, VK_DOWN}}));
+        EXPECT_EQ(lookups == NoService ? "focus focus " : "", std::exchange(Events, ""));
+        EXPECT_TRUE(Held.empty());
     }
-    Annotations.Refuses = false;
-    UnhookWinEvent(hook);
-    CoRevokeClassObject(cookie);
+    SwapImport(&GetProcAddressSlot, Address(RealLookUp));
 }
 
 // What the picture has at a point of the client area.
@@ -284,7 +209,7 @@ COLORREF Picture(int X, int Y) {
     return RGB(pixel[2], pixel[1], pixel[0]);
 }
 
-// The system's colours as the test sets them, and High Contrast on or off,
+// The system's colours, which the test sets, and High Contrast on or off,
 // answered as the system answers (the structure's size checked).
 const std::map<int, COLORREF> SystemColours = {
     {COLOR_BTNFACE, RGB(0, 96, 0)},    {COLOR_BTNTEXT, RGB(255, 255, 0)},
@@ -292,7 +217,6 @@ const std::map<int, COLORREF> SystemColours = {
     {COLOR_WINDOW, RGB(48, 48, 48)},   {COLOR_WINDOWTEXT, RGB(0, 255, 255)}};
 bool HighContrast;
 decltype(&SystemParametersInfoA) RealParameters;
-decltype(&GetSysColor) RealColour;
 
 BOOL WINAPI AnswerParameters(UINT Action, UINT Size, void* Data, UINT Flags) {
     HIGHCONTRASTA* contrast = static_cast<HIGHCONTRASTA*>(Data);
@@ -305,17 +229,15 @@ BOOL WINAPI AnswerParameters(UINT Action, UINT Size, void* Data, UINT Flags) {
     contrast->dwFlags = HCF_AVAILABLE | (HighContrast ? HCF_HIGHCONTRASTON : 0);
     return TRUE;
 }
-DWORD WINAPI AnswerColour(int Index) {
-    return SystemColours.count(Index) ? SystemColours.at(Index) : RealColour(Index);
-}
 
 // The window is blotted out, then a repaint of all of it is asked for from
 // outside, as when another window has covered it; High Contrast off, then on.
 TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursUnderHighContrast) {
     RealParameters = reinterpret_cast<decltype(RealParameters)>(
-        SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(&AnswerParameters)));
-    RealColour = reinterpret_cast<decltype(RealColour)>(
-        SwapImport(&GetSysColorSlot, reinterpret_cast<void*>(&AnswerColour)));
+        SwapImport(&SystemParametersInfoASlot, Address(&AnswerParameters)));
+    for (const auto& [index, colour] : SystemColours) {
+        SetSysColors(1, &index, &colour);
+    }
     SelectedEntry = 2;
     RECT client;
     GetClientRect(MainWindow, &client);
@@ -368,8 +290,7 @@ TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursU
             EXPECT_GT(letters, 15) << entry;
         }
     }
-    SwapImport(&SystemParametersInfoASlot, reinterpret_cast<void*>(RealParameters));
-    SwapImport(&GetSysColorSlot, reinterpret_cast<void*>(RealColour));
+    SwapImport(&SystemParametersInfoASlot, Address(RealParameters));
 }
 
 } // namespace

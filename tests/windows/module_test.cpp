@@ -109,33 +109,6 @@ struct RecordingLink final : IShellLinkA, IPersistFile, IShellLinkDataList, ICla
     // clang-format on
 } Factory;
 
-// Whether COM is initialised on this thread in Mode: once more answers S_FALSE.
-bool ComInitialised(DWORD Mode) {
-    const HRESULT status = CoInitializeEx(nullptr, Mode);
-    CoUninitialize();
-    return status == S_FALSE;
-}
-
-// One call on a thread of its own, in Mode's apartment, the recording link registered.
-HRESULT MakeLink(const std::string& File, const char* Arguments, DWORD Mode) {
-    Log.clear();
-    Factory.References = 1; // never destroyed
-    HRESULT result = E_UNEXPECTED;
-    std::thread([&] {
-        DWORD cookie = 0;
-        EXPECT_EQ(S_OK, CoInitializeEx(nullptr, Mode));
-        CoRegisterClassObject(CLSID_ShellLink, static_cast<IClassFactory*>(&Factory),
-                              CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-        result = CreateShellLink(File.c_str(), "C:\\WINDOWS\\Velmora.scr", Arguments, "C:\\WINDOWS",
-                                 "Velmora screensaver", "C:\\WINDOWS\\setup.exe", -3);
-        EXPECT_TRUE(ComInitialised(Mode)) << "the caller's COM was torn down";
-        CoRevokeClassObject(cookie);
-        CoUninitialize();
-        EXPECT_FALSE(ComInitialised(Mode)) << "COM was left initialised";
-    }).join();
-    return result;
-}
-
 TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
     const DWORD Sta = COINIT_APARTMENTTHREADED, Mta = COINIT_MULTITHREADED;
     const struct {
@@ -158,7 +131,27 @@ TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
         SCOPED_TRACE(testing::Message() << "row " << &row - rows);
         const LinkAnswers& link = Answers = row.Answers;
         const std::string name = "C:\\" + std::string(row.Length - 7, 'a') + ".lnk";
-        EXPECT_EQ(row.Result, MakeLink(name, row.Arguments, row.Mode));
+        Log.clear();
+        Factory.References = 1; // never destroyed
+        // One call on a thread of its own, in the row's apartment, the recording link registered.
+        std::thread([&] {
+            DWORD cookie = 0;
+            APTTYPE apartment;
+            APTTYPEQUALIFIER qualifier;
+            EXPECT_EQ(S_OK, CoInitializeEx(nullptr, row.Mode));
+            CoRegisterClassObject(CLSID_ShellLink, static_cast<IClassFactory*>(&Factory),
+                                  CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+            EXPECT_EQ(row.Result,
+                      CreateShellLink(name.c_str(), "C:\\WINDOWS\\Velmora.scr", row.Arguments,
+                                      "C:\\WINDOWS", "Velmora screensaver",
+                                      "C:\\WINDOWS\\setup.exe", -3));
+            EXPECT_EQ(S_OK, CoGetApartmentType(&apartment, &qualifier))
+                << "the caller's COM was torn down";
+            CoRevokeClassObject(cookie);
+            CoUninitialize();
+            EXPECT_EQ(CO_E_NOTINITIALIZED, CoGetApartmentType(&apartment, &qualifier))
+                << "COM was left initialised";
+        }).join();
 
         // A console block and a Far-East one for code page 437 between the saves.
         const std::string save = row.Length >= MAX_PATH ? "" : "Save(" + name + ",1) ";
@@ -175,8 +168,7 @@ TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
 }
 
 TEST(SpecialFolders, AllUsersOnAnNtSystemUnlessForTheCurrentUserOnly) {
-    InitialiseShellModule();
-    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "Wine reports NT 6.1 unless told otherwise";
+    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "the start-up's class for Wine's NT 6.1";
     const struct {
         void (*Routine)(bool, char*);
         int AllUsers, CurrentUser;
@@ -209,12 +201,10 @@ BOOL WINAPI RecordDllDirectory(LPCSTR Directory) {
     return TRUE;
 }
 FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
-    if (OldSystem) {
-        return nullptr;
-    }
-    return std::string(Name) == "SetDllDirectoryA"
+    const FARPROC real = OldSystem ? nullptr : RealGetProcAddress(Module, Name);
+    return real && std::string(Name) == "SetDllDirectoryA"
                ? reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&RecordDllDirectory))
-               : RealGetProcAddress(Module, Name);
+               : real;
 }
 
 // velmora_planted.dll lies beside this program: the usual search found it there
