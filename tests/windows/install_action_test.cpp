@@ -32,7 +32,6 @@ IMPORT_SLOT(GlobalAlloc, 8);
 IMPORT_SLOT(WritePrivateProfileStringA, 16);
 IMPORT_SLOT(FlushFileBuffers, 4);
 IMPORT_SLOT(SystemParametersInfoA, 16);
-IMPORT_SLOT(GetWindowsDirectoryA, 8);
 IMPORT_SLOT(RegisterClassA, 4);
 IMPORT_SLOT(CreateWindowExA, 48);
 IMPORT_SLOT(GetDC, 4);
@@ -302,30 +301,6 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
     for (int i = 0; i < 5; ++i) {
         SwapImport(noted[i], RealFileCalls[i]);
     }
-}
-
-UINT Reported; // what GetWindowsDirectoryA answers, after filling the buffer
-UINT WINAPI DirectoryThatDoesNotFit(LPSTR Buffer, UINT Size) {
-    FillMemory(Buffer, Size, 'x');
-    return Reported;
-}
-
-TEST_F(Actions, AWindowsDirectoryThatCannotBeHadWholeIsNotUsed) {
-    // A guard byte past InstallDirectory, where a count of 300 would end a string.
-    char* const beyond = reinterpret_cast<char*>(uintptr_t(InstallDirectory) + 300);
-    const char saved = *beyond;
-    *beyond = 'G';
-    for (const UINT count : {0u, 255u, 300u}) {
-        SCOPED_TRACE(count);
-        Reported = count;
-        void* const real = SwapImport(&GetWindowsDirectoryASlot, Stand(&DirectoryThatDoesNotFit));
-        const Boxes boxes = Shown(InstallAction);
-        SwapImport(&GetWindowsDirectoryASlot, real);
-        EXPECT_EQ('G', *beyond);
-        EXPECT_EQ(ErrorBox(" Failed to create the file :\r\\Velmora.scr"), boxes);
-        EXPECT_STREQ("Install", MenuCaptions[1]);
-    }
-    *beyond = saved;
 }
 
 TEST_F(Actions, UninstallAsksAndRemovesOnlyAnInstalledFileOnOk) {
