@@ -4,7 +4,7 @@
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [target ...]
 #
-# Targets: rld_decode payload_inflate rld_encode (all when none is named). New inputs
+# Targets: rld_decode rld_encode (all when none is named). New inputs
 # go to build/fuzz/corpus/<target>; crashes to build/fuzz/artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,10 +12,10 @@ build=${VELMORA_BUILD_DIR:-$root/build}/fuzz
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(rld_decode payload_inflate rld_encode)
+[ ${#targets[@]} -eq 0 ] && targets=(rld_decode rld_encode)
 
 missing=()
-for package in clang libclang-rt-14-dev cmake make zlib1g-dev; do
+for package in clang libclang-rt-14-dev cmake make; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 if [ ${#missing[@]} -ne 0 ]; then

@@ -21,10 +21,8 @@ namespace VelmoraFuzz {
 using Bytes = std::vector<uint8_t>;
 
 // Inputs: 3 bytes of capacity (little-endian, modulo 65,601), the pixel stream;
-// 3 bytes of buffer size (modulo 65,537), 1 of flags (bit 0: no buffer), the
-// zlib stream; 1 byte of longest run (0: no limit), a PPM file or BGR pixels.
+// 1 byte of longest run (0: no limit), a PPM file or BGR pixels.
 int FuzzRldDecode(const uint8_t* Data, size_t Size);
-int FuzzPayloadInflate(const uint8_t* Data, size_t Size);
 int FuzzRldEncode(const uint8_t* Data, size_t Size);
 
 } // namespace VelmoraFuzz

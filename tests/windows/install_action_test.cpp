@@ -231,6 +231,8 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
          Failing(&GlobalAlloc)},
         {ErrorBox(inflate + " (-3)"), false, " off", // a stream without its header
          [](PayloadEntry& E) { E.Data += 2, E.CompressedSize -= 2; }},
+        {ErrorBox(inflate + " (-3)"), false, " off", // cut short, with room left
+         [](PayloadEntry& E) { E.CompressedSize /= 2; }},
         {ErrorBox(inflate + " (-5)"), false, " off", [](PayloadEntry& E) { E.Size -= 100; }},
         {ErrorBox(Target + " has wrong size .\r"), false, " off",
          [](PayloadEntry& E) { E.Size += 100; }},
