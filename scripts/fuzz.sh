@@ -4,7 +4,7 @@
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [target ...]
 #
-# Targets: rld_decode rld_encode (all when none is named). New inputs
+# Targets: rld_decode (all when none is named). New inputs
 # go to build/fuzz/corpus/<target>; crashes to build/fuzz/artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +12,7 @@ build=${VELMORA_BUILD_DIR:-$root/build}/fuzz
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(rld_decode rld_encode)
+[ ${#targets[@]} -eq 0 ] && targets=(rld_decode)
 
 missing=()
 for package in clang libclang-rt-14-dev cmake make; do

@@ -20,10 +20,8 @@ namespace VelmoraFuzz {
 
 using Bytes = std::vector<uint8_t>;
 
-// Inputs: 3 bytes of capacity (little-endian, modulo 65,601), the pixel stream;
-// 1 byte of longest run (0: no limit), a PPM file or BGR pixels.
+// Input: 3 bytes of capacity (little-endian, modulo 65,601), the pixel stream.
 int FuzzRldDecode(const uint8_t* Data, size_t Size);
-int FuzzRldEncode(const uint8_t* Data, size_t Size);
 
 } // namespace VelmoraFuzz
 
