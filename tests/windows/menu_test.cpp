@@ -295,13 +295,8 @@ TEST(MenuPaint, ARepaintShowsThePictureTheTitleAndTheButtonsInTheSystemsColoursU
 
 } // namespace
 
-bool PlantedLoadedBeforeStartup;
-
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    const HMODULE planted = LoadLibraryA("velmora_planted.dll");
-    PlantedLoadedBeforeStartup = planted != nullptr;
-    FreeLibrary(planted);
     StartSetup();
     return RUN_ALL_TESTS();
 }
