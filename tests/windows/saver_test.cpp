@@ -276,15 +276,7 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
     for (const bool old : {false, true}) {
         const System system(Nt, old, desks[old][0]);
         std::unique_ptr<Canvas> window;
-        std::vector<uint32_t> before;
         auto count = std::make_unique<CountObjects>();
-        const auto presentAll = [&] { // each scene's picture where the saver put it
-            for (int i = 0; i < MaxScreens; ++i) {
-                UseSaverScene(i);
-                PresentSaverFrame(window->Dc);
-            }
-            return window->Pixels();
-        };
         const auto frames = [&](HWND Saver) {
             for (DWORD frame = 0; frame <= 6000; ++frame) {
                 const bool check = frame % 750 == 0 && frame > 0;
@@ -296,8 +288,6 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
                     EXPECT_EQ(0, DcsOut);
                     const std::vector<uint32_t> shown = window->Pixels(), now = PaintAfresh(Clock);
                     EXPECT_EQ(0u, Differing(now, shown)) << Clock;
-                    EXPECT_NE(before, now);
-                    before = now;
                 }
                 if (frame % 3000 == 0) { // the desk (changed), the window painted whole
                     Desk = desks[old][frame / 3000 % 2];
@@ -307,7 +297,11 @@ TEST(SaverWindow, ShowsAWholeSceneOnEachMonitorAndNothingWhileTheDisplayIsOff) {
                     EXPECT_TRUE(UpdateWindow(Saver) && GetWindowRect(Saver, &place));
                     EXPECT_EQ(Corners(box), Corners(place));
                     window.reset(new Canvas{box.right - box.left, box.bottom - box.top});
-                    Shown = window->Dc, before = presentAll();
+                    Shown = window->Dc;
+                    for (int i = 0; i < MaxScreens; ++i) { // each scene where the saver put it
+                        UseSaverScene(i);
+                        PresentSaverFrame(window->Dc);
+                    }
                 }
             }
             for (const auto& t : told) {
