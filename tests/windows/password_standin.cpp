@@ -4,17 +4,17 @@
 // adds a line to C:\password-calls.txt.
 #include <windows.h>
 
-static void Note(const char* Line) {
+static void Note(const char* Call, HWND Window) {
+    char line[80];
+    DWORD written = wsprintfA(line, "%s%s window\r\n", Call, IsWindow(Window) ? "" : " no");
     const HANDLE notes = CreateFileA("C:\\password-calls.txt", FILE_APPEND_DATA, 0, nullptr,
                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(notes, Line, lstrlenA(Line), &written, nullptr);
-    WriteFile(notes, "\r\n", 2, &written, nullptr);
+    WriteFile(notes, line, written, &written, nullptr);
     CloseHandle(notes);
 }
 
 extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND Window) {
-    Note(IsWindow(Window) ? "VerifyScreenSavePwd window" : "VerifyScreenSavePwd no window");
+    Note("VerifyScreenSavePwd", Window);
     char answer = 0;
     DWORD read = 0;
     const HANDLE file = CreateFileA("C:\\password-answer.txt", GENERIC_READ, FILE_SHARE_READ,
@@ -26,9 +26,8 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND Window) {
 
 extern "C" __declspec(dllexport) DWORD WINAPI
     PwdChangePasswordA(LPCSTR Key, HWND Owner, DWORD, DWORD) {
-    char line[64] = "PwdChangePasswordA ";
-    lstrcpynA(line + lstrlenA(line), Key, 32);
-    lstrcatA(line, IsWindow(Owner) ? " window" : " no window");
-    Note(line);
+    char call[64];
+    wsprintfA(call, "PwdChangePasswordA %.32s", Key);
+    Note(call, Owner);
     return 0;
 }
