@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "shell/shell_folders.h"
 #include "shell/shell_link.h"
 #include "shell/shell_version.h"
 #include "support/support_module.h"
@@ -165,31 +164,6 @@ TEST(ShellLink, SetsTheFieldsSavesAddsTheMissingBlocksAndSavesAgain) {
     }
 }
 
-TEST(SpecialFolders, AllUsersOnAnNtSystemUnlessForTheCurrentUserOnly) {
-    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "the start-up's class for Wine's NT 6.1";
-    const struct {
-        void (*Routine)(bool, char*);
-        int AllUsers, CurrentUser;
-    } pairs[] = {{GetDesktopFolder, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY},
-                 {GetProgramsFolder, CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}};
-    for (const auto& pair : pairs) {
-        char allUsers[MAX_PATH] = "", currentUser[MAX_PATH] = "", path[MAX_PATH] = "";
-        SHGetFolderPathA(nullptr, pair.AllUsers, nullptr, SHGFP_TYPE_CURRENT, allUsers);
-        SHGetFolderPathA(nullptr, pair.CurrentUser, nullptr, SHGFP_TYPE_CURRENT, currentUser);
-        EXPECT_STRNE(allUsers, currentUser) << "the two should differ on this system";
-        for (uint32_t flags : {VersionNt3, VersionNt5, VersionWindows98, 0u}) {
-            for (bool currentUserOnly : {false, true}) {
-                WindowsVersionFlags = flags;
-                pair.Routine(currentUserOnly, path);
-                const bool nt = flags == VersionNt3 || flags == VersionNt5;
-                EXPECT_STREQ(nt && !currentUserOnly ? allUsers : currentUser, path)
-                    << "classification " << flags << ", current user only " << currentUserOnly;
-            }
-        }
-    }
-    InitialiseShellModule();
-}
-
 std::string DllDirectory; // what the support module asked SetDllDirectoryA for
 bool OldSystem;           // whether GetProcAddress answers as Windows 95 and NT 4.0 do
 decltype(&GetProcAddress) RealGetProcAddress;
@@ -205,10 +179,12 @@ FARPROC WINAPI LookUp(HMODULE Module, LPCSTR Name) {
                : real;
 }
 
-// The search restricted to the system directory (that a DLL planted beside the
-// program no longer loads is the action tests' start-up case), its own DLLs
-// still found; systems without the routines that restrict it still start.
-TEST(SupportModule, DllsComeOnlyFromTheSystemDirectoryOnceStartedWhereTheSystemCan) {
+// The start-up's modules: the version classified; the DLL search restricted to
+// the system directory (that a DLL planted beside the program no longer loads
+// is the action tests' start-up case), its own DLLs still found; systems
+// without the routines that restrict it still start.
+TEST(StartedModules, ClassifyTheVersionAndTakeDllsOnlyFromTheSystemDirectoryWhereTheSystemCan) {
+    EXPECT_EQ(VersionNt5, WindowsVersionFlags) << "the start-up's class for Wine's NT 6.1";
     EXPECT_NE(nullptr, LoadLibraryA("version.dll")) << "the system's own DLLs still load";
     for (const bool old : {false, true}) {
         OldSystem = old;
