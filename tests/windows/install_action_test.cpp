@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <process.h>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -373,19 +374,9 @@ TEST(Startup, RestrictsTheDllSearchFirstAndEndsOnFailuresButAMissingDC) {
     for (const auto& c : StartupCases) {
         SCOPED_TRACE(c.Name);
         const std::string report = Self + "." + c.Name + ".txt";
-        std::string command = "\"" + Self + "\" --startup-child " + c.Name + " \"" + report + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child = {};
-        ASSERT_TRUE(CreateProcessA(Self.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &child));
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 60000));
-        TerminateProcess(child.hProcess, 99); // if it has not ended by then
-        DWORD code = 99;
-        GetExitCodeProcess(child.hProcess, &code);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-        EXPECT_EQ(c.ExitCode, code);
+        const std::string quoted = "\"" + Self + "\"", to = "\"" + report + "\"";
+        EXPECT_EQ(intptr_t(c.ExitCode), _spawnl(_P_WAIT, Self.c_str(), quoted.c_str(),
+                                                "--startup-child", c.Name, to.c_str(), nullptr));
         EXPECT_EQ(c.Text ? std::string("Error |") + c.Text + "|OK|none\n" : "restricted",
                   Contents(report));
         DeleteFileA(report.c_str());
