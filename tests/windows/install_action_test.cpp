@@ -28,7 +28,6 @@ IMPORT_SLOT(WriteFile, 20);
 IMPORT_SLOT(CloseHandle, 4);
 IMPORT_SLOT(MoveFileExA, 12);
 IMPORT_SLOT(MoveFileA, 8);
-IMPORT_SLOT(DeleteFileA, 4);
 IMPORT_SLOT(GlobalAlloc, 8);
 IMPORT_SLOT(WritePrivateProfileStringA, 16);
 IMPORT_SLOT(FlushFileBuffers, 4);
@@ -154,16 +153,13 @@ BOOL WINAPI ShortWrite(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, L
 BOOL WINAPI FailedClose(HANDLE Object) {
     return !reinterpret_cast<decltype(&CloseHandle)>(Real)(Object);
 }
-// Windows 95, 98 and ME: no replacing move; moves and deletes that fail there.
+// Windows 95, 98 and ME: no replacing move; moves that fail there.
 BOOL WINAPI NoReplacingMove(LPCSTR, LPCSTR, DWORD) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
 }
 BOOL WINAPI RefusedMoveOfNew(LPCSTR From, LPCSTR To) {
     return !std::strstr(From, ".new") && reinterpret_cast<decltype(&MoveFileA)>(Real)(From, To);
-}
-BOOL WINAPI RefusedDeleteOfOld(LPCSTR Path) {
-    return !std::strstr(Path, ".old") && reinterpret_cast<decltype(&DeleteFileA)>(Real)(Path);
 }
 
 // The file calls of an install, in order, each passed on to the system.
@@ -194,7 +190,6 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         void** Slot = nullptr;                   // pointed at StandIn for the run
         void* StandIn = nullptr;
         int Systems = Both;
-        bool KeepsOldCopy = false; // beside the new file, until the next run
     } cases[] = {
         {Success, true, "Velmora.scr on"},
         {Success, true, "Velmora.scr on", [](PayloadEntry& E) { E.CompressedSize = 0; }},
@@ -216,8 +211,6 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
         {ErrorBox(create), false, " off", nullptr, &MoveFileExASlot, Failing(&MoveFileExA), Nt},
         {ErrorBox(create), false, " off", nullptr, &MoveFileASlot, Failing(&MoveFileA), Nine},
         {ErrorBox(create), false, " off", nullptr, &MoveFileASlot, Stand(&RefusedMoveOfNew), Nine},
-        {Success, true, "Velmora.scr on", nullptr, &DeleteFileASlot, Stand(&RefusedDeleteOfOld),
-         Nine, true},
         {ErrorBox(inflate + " (-4)"), false, " off", nullptr, &GlobalAllocSlot,
          Failing(&GlobalAlloc)},
         {ErrorBox(inflate + " (-3)"), false, " off", // a stream without its header
@@ -258,7 +251,6 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
                 if (before == Old) {
                     std::ofstream(path, std::ios::binary) << Old;
                 }
-                const bool oldCopy = c.KeepsOldCopy && before == Old;
                 const size_t entries = DirectoryEntries() + (c.Installs && before == Absent);
                 Calls.clear();
                 Real = c.Slot ? SwapImport(c.Slot, c.StandIn) : nullptr;
@@ -269,7 +261,7 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
                 EXPECT_EQ(c.Shown, boxes);
                 const std::string now = Contents(path);
                 EXPECT_TRUE(now == (c.Installs ? installed : before)) << now.size();
-                EXPECT_EQ(entries + oldCopy, DirectoryEntries()); // and nothing else beside it
+                EXPECT_EQ(entries, DirectoryEntries()); // and nothing else beside it
                 EXPECT_EQ(c.Setting, ScreensaverSetting());
                 if (c.Installs) { // its data on the disk before it takes the name
                     EXPECT_EQ(installed.empty() ? "flush close move" : "write flush close move",
@@ -278,11 +270,6 @@ TEST_F(Actions, InstallPutsTheWholeFileInPlaceOrLeavesWhatWasThere) {
                 // The menu's state is what the disk holds.
                 EXPECT_EQ(now != Absent, InstallCheckStatus == 0) << InstallCheckStatus;
                 EXPECT_STREQ(now != Absent ? "Reinstall" : "Install", MenuCaptions[1]);
-                if (oldCopy) { // kept whole, and cleared away by the next run
-                    EXPECT_TRUE(Contents(path + ".old") == Old);
-                    EXPECT_EQ(Success, Shown(InstallAction));
-                    EXPECT_EQ(entries, DirectoryEntries());
-                }
                 DeleteFileA(path.c_str());
                 SetUp();
             }
