@@ -1,12 +1,8 @@
-"""The shipped executables as files: both installers and both screensavers are
-Windows GUI programs for their machine that need only Windows' own DLLs (no C
-runtime DLL), ask for ASLR and DEP, have no section both writable and executable;
-their manifests, as Windows reads them, have the installer ask for administrator
-rights (it writes into the Windows directory) and the screensaver draw in device
-pixels on every monitor; the installer's icon group holds every size Windows asks
-for. The i686 programs, the ones shipped, import only
-routines that Windows 95 and NT 4.0 have (tests/release/imports.txt), and say
-they run on Windows 4.0."""
+"""The shipped executables as files, as Windows reads them: Windows GUI programs
+for their machine that need only Windows' own DLLs (no C runtime DLL), with ASLR
+and DEP and no section both writable and executable; their manifests and the
+installer's icon group; the i686 programs, the ones shipped, importing only what
+Windows 95 and NT 4.0 have (tests/release/imports.txt)."""
 
 import os
 import struct

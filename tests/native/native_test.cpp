@@ -124,8 +124,8 @@ TEST(FuzzCorpus, KeptInputsReplay) {
 }
 
 // Buttons of 75 x 30 at x 35 from y 30, gaps of 30, edges included. Rows: buttons
-// counted, x, y, button hit; screen, title bar, picture; window place and size.
-TEST(Menu, HitTestsAndPlacement) {
+// counted, x, y, button hit. (The window's place: the end-to-end case.)
+TEST(Menu, HitTests) {
     MenuTableRecord Table = {};
     LayOutMenuButtons(Table, 200); // more than there are slots: all of them
     const int32_t Hits[][4] = {
@@ -136,13 +136,6 @@ TEST(Menu, HitTestsAndPlacement) {
         {999, 72, 2370, 40}, {999, 110, 2400, 40}, {999, 72, 2401, 0}};
     for (const auto& H : Hits) {
         EXPECT_EQ(FindMenuEntry(Table, uint16_t(H[0]), H[1], H[2]), H[3]) << H[1] << ", " << H[2];
-    }
-    const int32_t Places[][9] = {{1365, 767, 25, 601, 451, 382, 158, 601, 476},
-                                 {320, 240, 19, 600, 450, -140, -105, 600, 469}};
-    for (const auto& P : Places) {
-        const MenuWindowPlacement Got = PlaceMenuWindow(P[0], P[1], P[2], P[3], P[4]);
-        EXPECT_EQ(std::vector<int32_t>({Got.X, Got.Y, Got.Width, Got.Height}),
-                  std::vector<int32_t>(P + 5, P + 9));
     }
 }
 
