@@ -3,6 +3,7 @@
 #include <initguid.h>
 #include <oleacc.h>
 
+#include "support/support_module.h"
 #include "support/support_strings.h"
 #include "ui/menu_model.h"
 #include "ui/menu_window.h"
@@ -22,26 +23,11 @@ static NotifyWinEventRoutine NotifyRoutine; // null on Windows 95 and NT 4.0 as 
 static uint16_t AnnouncedEntry;             // 0: nothing told yet
 static ShortString AnnouncedCaption;
 
-static void (*FindRoutine(HMODULE Module, const char* Name))() {
-    return reinterpret_cast<void (*)()>(Module != nullptr ? GetProcAddress(Module, Name) : nullptr);
-}
-
-// A DLL of the system directory, by its full path.
-static HMODULE LoadSystemDll(const char* Name) {
-    ShortString path;
-    const UINT count = GetSystemDirectoryA(path, ShortStringLimit);
-    if (count == 0 || count >= ShortStringLimit) {
-        return nullptr;
-    }
-    path[count] = '\0';
-    return AppendString(path, "\\") && AppendString(path, Name) ? LoadLibraryA(path) : nullptr;
-}
-
 // The annotation service comes with Active Accessibility: Windows XP and
 // later, 98 and NT 4.0 SP6 with its kit. COM stays initialised for the run,
 // in whatever apartment the thread already had.
 static IAccPropServices* CreateAnnotationService() {
-    const HMODULE ole = LoadSystemDll("ole32.dll");
+    const HMODULE ole = LoadSystemLibrary("ole32.dll");
     const auto initialise = reinterpret_cast<CoInitializeRoutine>(FindRoutine(ole, "CoInitialize"));
     const auto create =
         reinterpret_cast<CoCreateInstanceRoutine>(FindRoutine(ole, "CoCreateInstance"));
